@@ -1,0 +1,21 @@
+// Choosing the device a command acts on, and the control of it that is named.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "cli/command_line.h"
+#include "output/camera_records.h"
+
+namespace camknob {
+
+// By --device: the first device whose uid equals the text, or whose name
+// equals it or contains it ignoring case; the first device when --device is
+// not given. Null when none passes.
+const CameraDevice* selectedDevice(const std::vector<CameraDevice>& devices,
+                                   const CommandLine& line);
+
+// The first control of the device with exactly this kind, or null.
+const CameraControl* controlOfKind(const CameraDevice& device, std::string_view kind);
+
+}  // namespace camknob

@@ -1,0 +1,69 @@
+#include "cli/pan_tilt_commands.h"
+
+#include "cli/device_selection.h"
+#include "cli/number_text.h"
+#include "cli/pan_tilt_records.h"
+#include "discovery/control_kinds.h"
+#include "media/code_text.h"
+#include "media/property_access.h"
+
+namespace camknob {
+
+namespace {
+
+constexpr std::string_view noRelativeControl =
+    "This camera does not expose relative pan/tilt control.";
+constexpr std::string_view noAbsoluteControl =
+    "This camera does not expose absolute pan/tilt control.";
+
+// A missing or unreadable option takes its default; never a failure.
+double limitedOption(const CommandLine& line, std::string_view name, double fallback, double low,
+                     double high) {
+  const auto text = argument(line, name);
+  const auto number = text ? parseDouble(*text) : std::nullopt;
+  return limited(number.value_or(fallback), low, high);
+}
+
+template <std::size_t N>
+Status writeRecord(const CameraControl& control, const std::array<std::uint8_t, N>& record) {
+  return writeBytes(control.objectId, selectors::nativeData,
+                    std::vector<std::uint8_t>(record.begin(), record.end()));
+}
+
+CommandFailure failureOf(std::string_view prefix, Status status) {
+  if (status == noErr) return std::nullopt;
+  return std::string(prefix) + statusMessage(status) + ".";
+}
+
+}  // namespace
+
+CommandFailure runMove(const CommandLine& line, const CameraDevice& device) {
+  const CameraControl* control = controlOfKind(device, panTiltRelativeKind);
+  if (control == nullptr) return std::string(noRelativeControl);
+  const double pan = limitedOption(line, "--pan", 0, -1, 1);
+  const double tilt = limitedOption(line, "--tilt", 0, -1, 1);
+  const double speed = limitedOption(line, "--speed", 0.45, 0.05, 1);
+  const auto record = relativeMoveRecord(pan, tilt, speed);
+  // A switched-off mechanism ignores movement; whether switching on worked is
+  // left for the movement's own status to tell.
+  if (control->onSettable) (void)writeUInt32(control->objectId, selectors::onOff, 1);
+  return failureOf("Failed to move the camera: ", writeRecord(*control, record));
+}
+
+CommandFailure runHome(const CameraDevice& device) {
+  const CameraControl* control = controlOfKind(device, panTiltAbsoluteKind);
+  if (control == nullptr || !control->nativeDataSettable) return std::string(noAbsoluteControl);
+  return failureOf("Failed to center the camera: ",
+                   writeRecord(*control, absolutePositionRecord(0, 0)));
+}
+
+CommandFailure runAbsolute(const CommandLine& line, const CameraDevice& device) {
+  const CameraControl* control = controlOfKind(device, panTiltAbsoluteKind);
+  if (control == nullptr) return std::string(noAbsoluteControl);
+  const double pan = limitedOption(line, "--pan", 0, -145, 145);
+  const double tilt = limitedOption(line, "--tilt", 0, -90, 100);
+  return failureOf("Failed to set pan/tilt position: ",
+                   writeRecord(*control, absolutePositionRecord(pan, tilt)));
+}
+
+}  // namespace camknob

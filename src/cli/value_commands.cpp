@@ -1,0 +1,54 @@
+#include "cli/value_commands.h"
+
+#include "cli/number_text.h"
+#include "media/code_text.h"
+#include "media/property_access.h"
+
+namespace camknob {
+
+namespace {
+
+std::string failureText(std::string_view prefix, std::string_view subject, Status status) {
+  return std::string(prefix) + std::string(subject) + ": " + statusMessage(status) + ".";
+}
+
+// auto and on differ only in the property they switch and their messages.
+CommandFailure switchFlag(const CommandLine& line, const CameraControl* control,
+                          std::string_view requirement, std::uint32_t selector,
+                          std::string_view failurePrefix) {
+  if (control == nullptr) return std::string(requirement);
+  const auto enabled = argument(line, "--enabled");
+  if (!enabled) return std::string(requirement);
+  const Status status = writeUInt32(control->objectId, selector, isTruthWord(*enabled) ? 1 : 0);
+  if (status != noErr) return failureText(failurePrefix, control->kind, status);
+  return std::nullopt;
+}
+
+}  // namespace
+
+CommandFailure runSet(const CommandLine& line, const CameraControl* control) {
+  constexpr std::string_view requirement = "set requires --control and a numeric --value.";
+  if (control == nullptr) return std::string(requirement);
+  const auto text = argument(line, "--value");
+  if (!text) return std::string(requirement);
+  const auto value = parseFloat32(*text);
+  if (!value) return std::string(requirement);
+  // The number is in the scale of the value the control reported.
+  const std::uint32_t selector =
+      control->valueMode == "absolute" ? selectors::absoluteValue : selectors::nativeValue;
+  const Status status = writeFloat32(control->objectId, selector, *value);
+  if (status != noErr) return failureText("Failed to set ", control->kind, status);
+  return std::nullopt;
+}
+
+CommandFailure runAuto(const CommandLine& line, const CameraControl* control) {
+  return switchFlag(line, control, "auto requires --control and --enabled.",
+                    selectors::automaticManual, "Failed to change automatic mode for ");
+}
+
+CommandFailure runOn(const CommandLine& line, const CameraControl* control) {
+  return switchFlag(line, control, "on requires --control and --enabled.", selectors::onOff,
+                    "Failed to toggle ");
+}
+
+}  // namespace camknob

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <optional>
+
+#include "media/property_types.h"
+#include "output/camera_records.h"
+
+namespace camknob {
+
+// Reads one control object into its record; nothing when it has no readable
+// class code (and then nothing else of it is read).
+std::optional<CameraControl> inspectControl(ObjectId objectId);
+
+}  // namespace camknob

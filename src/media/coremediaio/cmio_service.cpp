@@ -1,0 +1,73 @@
+// The property service over the platform's CoreMediaIO.
+#include <vector>
+
+#include "media/coremediaio/cmio_platform.h"
+#include "media/property_service.h"
+
+namespace camknob::service {
+
+namespace {
+
+static_assert(sizeof(CMIOObjectPropertyAddress) == sizeof(PropertyAddress));
+
+CMIOObjectPropertyAddress platformAddress(const PropertyAddress& address) {
+  return CMIOObjectPropertyAddress{address.mSelector, address.mScope, address.mElement};
+}
+
+}  // namespace
+
+std::uint8_t hasProperty(ObjectId object, const PropertyAddress& address) {
+  const CMIOObjectPropertyAddress where = platformAddress(address);
+  return CMIOObjectHasProperty(object, &where);
+}
+
+Status getPropertyDataSize(ObjectId object, const PropertyAddress& address,
+                           std::uint32_t qualifierSize, const void* qualifier,
+                           std::uint32_t& dataSize) {
+  const CMIOObjectPropertyAddress where = platformAddress(address);
+  UInt32 size = dataSize;
+  const OSStatus status =
+      CMIOObjectGetPropertyDataSize(object, &where, qualifierSize, qualifier, &size);
+  dataSize = size;
+  return status;
+}
+
+Status getPropertyData(ObjectId object, const PropertyAddress& address, std::uint32_t qualifierSize,
+                       const void* qualifier, std::uint32_t dataSize, std::uint32_t& dataUsed,
+                       void* data) {
+  const CMIOObjectPropertyAddress where = platformAddress(address);
+  UInt32 used = dataUsed;
+  const OSStatus status =
+      CMIOObjectGetPropertyData(object, &where, qualifierSize, qualifier, dataSize, &used, data);
+  dataUsed = used;
+  return status;
+}
+
+Status isPropertySettable(ObjectId object, const PropertyAddress& address, std::uint8_t& settable) {
+  const CMIOObjectPropertyAddress where = platformAddress(address);
+  Boolean flag = settable;
+  const OSStatus status = CMIOObjectIsPropertySettable(object, &where, &flag);
+  settable = flag;
+  return status;
+}
+
+Status setPropertyData(ObjectId object, const PropertyAddress& address, std::uint32_t qualifierSize,
+                       const void* qualifier, std::uint32_t dataSize, const void* data) {
+  const CMIOObjectPropertyAddress where = platformAddress(address);
+  return CMIOObjectSetPropertyData(object, &where, qualifierSize, qualifier, dataSize, data);
+}
+
+std::string stringText(StringRef reference) {
+  const auto text = static_cast<CFStringRef>(reference);
+  const CFIndex capacity =
+      CFStringGetMaximumSizeForEncoding(CFStringGetLength(text), kCFStringEncodingUTF8) + 1;
+  std::vector<char> buffer(static_cast<std::size_t>(capacity), '\0');
+  if (!CFStringGetCString(text, buffer.data(), capacity, kCFStringEncodingUTF8)) return {};
+  return std::string(buffer.data());
+}
+
+void releaseString(StringRef reference) {
+  CFRelease(static_cast<CFTypeRef>(reference));
+}
+
+}  // namespace camknob::service

@@ -1,0 +1,38 @@
+// Typed reads and writes of media-device properties: the only code that talks
+// to the property service. Reads give nothing on any failure; writes pass the
+// service's status back untouched.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "media/property_types.h"
+
+namespace camknob {
+
+PropertyAddress address(Selector selector);
+
+std::optional<std::uint32_t> propertySize(ObjectId objectId, Selector selector,
+                                          const void* qualifier, std::uint32_t qualifierSize = 0);
+
+bool isSettable(ObjectId objectId, Selector selector);
+
+std::optional<std::uint32_t> readUInt32(ObjectId objectId, Selector selector);
+std::optional<float> readFloat32(ObjectId objectId, Selector selector);
+std::optional<AudioValueRange> readRange(ObjectId objectId, Selector selector);
+std::optional<std::vector<std::uint8_t>> readBytes(ObjectId objectId, Selector selector);
+std::optional<std::string> readString(ObjectId objectId, Selector selector);
+std::vector<ObjectId> readObjectIds(ObjectId objectId, Selector selector,
+                                    std::optional<std::uint32_t> qualifierClass);
+
+Status writeUInt32(ObjectId objectId, Selector selector, std::uint32_t value);
+Status writeFloat32(ObjectId objectId, Selector selector, float value);
+Status writeBytes(ObjectId objectId, Selector selector, const std::vector<std::uint8_t>& bytes);
+
+// Two's complement, least significant byte first, whatever the machine.
+std::array<std::uint8_t, 4> littleEndianBytes(std::int32_t value);
+
+}  // namespace camknob

@@ -1,0 +1,61 @@
+// The vocabulary shared by the property service and the code that calls it.
+#pragma once
+
+#include <cstdint>
+
+namespace camknob {
+
+using ObjectId = std::uint32_t;
+using Status = std::int32_t;  // 0 is success
+using Selector = std::int64_t;
+
+inline constexpr Status noErr = 0;
+inline constexpr ObjectId systemObject = 1;
+
+// The four bytes of a code, most significant first, as its characters.
+constexpr std::uint32_t fourCharCode(const char (&text)[5]) {
+  return (std::uint32_t(std::uint8_t(text[0])) << 24) |
+         (std::uint32_t(std::uint8_t(text[1])) << 16) |
+         (std::uint32_t(std::uint8_t(text[2])) << 8) | std::uint32_t(std::uint8_t(text[3]));
+}
+
+// Every address the tool builds lives in the global scope, main element.
+inline constexpr std::uint32_t globalScope = fourCharCode("glob");
+inline constexpr std::uint32_t mainElement = 0;
+
+struct PropertyAddress {
+  std::uint32_t mSelector;
+  std::uint32_t mScope;
+  std::uint32_t mElement;
+};
+
+struct AudioValueRange {
+  double mMinimum;
+  double mMaximum;
+};
+static_assert(sizeof(AudioValueRange) == 16);
+
+// A string object owned by the service; whoever reads one releases it once.
+using StringRef = const void*;
+static_assert(sizeof(StringRef) == 8, "string references are 8 bytes wide");
+
+namespace selectors {
+inline constexpr std::uint32_t devices = fourCharCode("dev#");
+inline constexpr std::uint32_t deviceUid = fourCharCode("uid ");
+inline constexpr std::uint32_t name = fourCharCode("lnam");
+inline constexpr std::uint32_t manufacturer = fourCharCode("lmak");
+inline constexpr std::uint32_t ownedObjects = fourCharCode("ownd");
+inline constexpr std::uint32_t objectClass = fourCharCode("clas");
+inline constexpr std::uint32_t absoluteValue = fourCharCode("fcav");
+inline constexpr std::uint32_t absoluteRange = fourCharCode("fcar");
+inline constexpr std::uint32_t nativeValue = fourCharCode("fcnv");
+inline constexpr std::uint32_t nativeRange = fourCharCode("fcnr");
+inline constexpr std::uint32_t automaticManual = fourCharCode("fcam");
+inline constexpr std::uint32_t onOff = fourCharCode("fcoo");
+inline constexpr std::uint32_t nativeData = fourCharCode("fcnd");
+inline constexpr std::uint32_t nativeDataRange = fourCharCode("fcdr");
+}  // namespace selectors
+
+inline constexpr std::uint32_t controlClass = fourCharCode("actl");
+
+}  // namespace camknob

@@ -1,0 +1,23 @@
+// The simulated service's own state, shared by its store and its operations.
+#pragma once
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "media/sim/sim_store.h"
+
+namespace camknob::sim {
+
+struct State {
+  System system;
+  std::vector<Call> log;
+  bool recording = false;
+  std::set<const std::string*> liveStrings;
+  WriteHook writeHook;
+};
+
+State& state();
+
+}  // namespace camknob::sim

@@ -1,0 +1,229 @@
+#include "output/json_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+
+namespace camknob {
+
+bool isValidUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    std::size_t length = 0;
+    std::uint32_t point = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+      point = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      point = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      point = lead & 0x07;
+    } else {
+      return false;
+    }
+    if (text.size() - i < length) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      point = (point << 6) | (next & 0x3F);
+    }
+    const bool overlong = (length == 3 && point < 0x800) || (length == 4 && point < 0x10000);
+    const bool surrogate = point >= 0xD800 && point <= 0xDFFF;
+    if (overlong || surrogate || point > 0x10FFFF) return false;
+    i += length;
+  }
+  return true;
+}
+
+void appendJsonString(std::string& out, std::string_view text) {
+  static constexpr char hex[] = "0123456789abcdef";
+  out.push_back('"');
+  for (const char c : text) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '/':
+        out += "\\/";
+        break;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          out += "\\u00";
+          out.push_back(hex[(c >> 4) & 0xF]);
+          out.push_back(hex[c & 0xF]);
+        } else {
+          out.push_back(c);
+        }
+    }
+  }
+  out.push_back('"');
+}
+
+bool appendJsonNumber(std::string& out, double value) {
+  if (!std::isfinite(value)) return false;
+  char digits[32];
+  // Shortest text that reads back as the same double, integral values without
+  // a decimal point; plain decimals for everyday magnitudes and an exponent
+  // only for the very small and the very large.
+  const double magnitude = std::fabs(value);
+  const bool plain = magnitude == 0 || (magnitude >= 1e-4 && magnitude < 9007199254740992.0);
+  const auto [end, error] =
+      std::to_chars(digits, digits + sizeof digits, value,
+                    plain ? std::chars_format::fixed : std::chars_format::scientific);
+  if (error != std::errc()) return false;
+  out.append(digits, end);
+  return true;
+}
+
+namespace {
+
+void appendUnsigned(std::string& out, std::uint32_t value) {
+  char digits[10];
+  const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
+  (void)error;  // ten digits hold every 32-bit value
+  out.append(digits, end);
+}
+
+// Writes keys of one object; the caller names them in sorted order.
+struct ObjectText {
+  std::string& out;
+  bool first = true;
+};
+
+void key(ObjectText& object, std::string_view name) {
+  if (!object.first) object.out.push_back(',');
+  object.first = false;
+  object.out.push_back('"');
+  object.out += name;
+  object.out += "\":";
+}
+
+void boolean(ObjectText& object, std::string_view name, bool value) {
+  key(object, name);
+  object.out += value ? "true" : "false";
+}
+
+void boolean(ObjectText& object, std::string_view name, const std::optional<bool>& value) {
+  if (value) boolean(object, name, *value);
+}
+
+bool text(ObjectText& object, std::string_view name, std::string_view value) {
+  if (!isValidUtf8(value)) return false;
+  key(object, name);
+  appendJsonString(object.out, value);
+  return true;
+}
+
+bool optionalText(ObjectText& object, std::string_view name,
+                  const std::optional<std::string>& value) {
+  return !value || text(object, name, *value);
+}
+
+bool number(ObjectText& object, std::string_view name, const std::optional<double>& value) {
+  if (!value) return true;
+  key(object, name);
+  return appendJsonNumber(object.out, *value);
+}
+
+void integer(ObjectText& object, std::string_view name, std::uint32_t value) {
+  key(object, name);
+  appendUnsigned(object.out, value);
+}
+
+void bytes(ObjectText& object, std::string_view name,
+           const std::optional<std::vector<std::uint8_t>>& value) {
+  if (!value) return;
+  key(object, name);
+  object.out.push_back('[');
+  for (std::size_t i = 0; i < value->size(); ++i) {
+    if (i != 0) object.out.push_back(',');
+    appendUnsigned(object.out, (*value)[i]);
+  }
+  object.out.push_back(']');
+}
+
+bool appendControl(std::string& out, const CameraControl& control) {
+  out.push_back('{');
+  ObjectText object{out};
+  boolean(object, "automatic", control.automatic);
+  boolean(object, "automaticSettable", control.automaticSettable);
+  bool ok = text(object, "classCode", control.classCode);
+  ok = ok && text(object, "kind", control.kind);
+  ok = ok && number(object, "maximum", control.maximum);
+  ok = ok && number(object, "minimum", control.minimum);
+  ok = ok && optionalText(object, "name", control.name);
+  if (!ok) return false;
+  bytes(object, "nativeData", control.nativeData);
+  bytes(object, "nativeDataRange", control.nativeDataRange);
+  boolean(object, "nativeDataSettable", control.nativeDataSettable);
+  integer(object, "objectId", control.objectId);
+  boolean(object, "on", control.on);
+  boolean(object, "onSettable", control.onSettable);
+  boolean(object, "settable", control.settable);
+  ok = number(object, "value", control.value) &&
+       optionalText(object, "valueMode", control.valueMode);
+  out.push_back('}');
+  return ok;
+}
+
+bool appendDevice(std::string& out, const CameraDevice& device) {
+  out += "{\"controls\":[";
+  for (std::size_t i = 0; i < device.controls.size(); ++i) {
+    if (i != 0) out.push_back(',');
+    if (!appendControl(out, device.controls[i])) return false;
+  }
+  out.push_back(']');
+  ObjectText object{out, false};
+  bool ok = optionalText(object, "manufacturer", device.manufacturer);
+  ok = ok && text(object, "name", device.name);
+  if (!ok) return false;
+  integer(object, "objectId", device.objectId);
+  ok = text(object, "uid", device.uid);
+  out.push_back('}');
+  return ok;
+}
+
+}  // namespace
+
+std::optional<std::string> encodeResponse(const CameraResponse& response) {
+  std::string out;
+  out.reserve(512 + 1024 * response.devices.size());
+  out += "{\"devices\":[";
+  for (std::size_t i = 0; i < response.devices.size(); ++i) {
+    if (i != 0) out.push_back(',');
+    if (!appendDevice(out, response.devices[i])) return std::nullopt;
+  }
+  out.push_back(']');
+  ObjectText object{out, false};
+  if (!optionalText(object, "error", response.error)) return std::nullopt;
+  boolean(object, "ok", response.ok);
+  out.push_back('}');
+  return out;
+}
+
+}  // namespace camknob

@@ -1,0 +1,26 @@
+// The pieces of the response's JSON text: compact, keys sorted by the caller,
+// slashes and control characters escaped, numbers in their shortest form.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "output/camera_records.h"
+
+namespace camknob {
+
+// Whether the bytes are well-formed UTF-8 (no overlong forms, surrogates or
+// code points past U+10FFFF).
+bool isValidUtf8(std::string_view text);
+
+void appendJsonString(std::string& out, std::string_view text);
+
+// False, with nothing appended, for a value JSON cannot carry (non-finite).
+bool appendJsonNumber(std::string& out, double value);
+
+// The whole document for a response, or nothing when it cannot be encoded
+// (a non-finite number, or text that is not UTF-8).
+std::optional<std::string> encodeResponse(const CameraResponse& response);
+
+}  // namespace camknob

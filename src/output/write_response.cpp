@@ -1,0 +1,15 @@
+#include "output/write_response.h"
+
+#include "output/json_text.h"
+
+namespace camknob {
+
+void writeResponse(const CameraResponse& response, std::ostream& out) {
+  std::optional<std::string> text = encodeResponse(response);
+  if (!text) text = std::string(fallbackResponseLine);
+  text->push_back('\n');
+  out.write(text->data(), static_cast<std::streamsize>(text->size()));
+  out.flush();
+}
+
+}  // namespace camknob

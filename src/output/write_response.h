@@ -1,0 +1,18 @@
+#pragma once
+
+#include <ostream>
+#include <string_view>
+
+#include "output/camera_records.h"
+
+namespace camknob {
+
+// Written in place of a response that cannot be encoded; its keys are
+// deliberately in this order.
+inline constexpr std::string_view fallbackResponseLine =
+    R"({"ok":false,"devices":[],"error":"Failed to encode response"})";
+
+// Prints the response as exactly one line, all at once, or the fallback line.
+void writeResponse(const CameraResponse& response, std::ostream& out);
+
+}  // namespace camknob
