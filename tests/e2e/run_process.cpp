@@ -1,0 +1,114 @@
+#include "e2e/run_process.h"
+
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace camknob::testing {
+
+namespace {
+
+constexpr std::string_view fixtureVariable = "CAMKNOB_SIM_FIXTURE=";
+
+std::vector<std::string> environmentWith(const std::optional<std::string>& fixturePath) {
+  std::vector<std::string> entries;
+  for (char** entry = environ; *entry != nullptr; ++entry)
+    if (std::string_view(*entry).substr(0, fixtureVariable.size()) != fixtureVariable)
+      entries.emplace_back(*entry);
+  if (fixturePath) entries.push_back(std::string(fixtureVariable) + *fixturePath);
+  return entries;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& texts) {
+  std::vector<char*> result;
+  for (std::string& text : texts) result.push_back(text.data());
+  result.push_back(nullptr);
+  return result;
+}
+
+}  // namespace
+
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::optional<std::string>& fixturePath) {
+  int outPipe[2], errPipe[2];
+  if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe failed");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+  for (const int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
+    posix_spawn_file_actions_addclose(&actions, fd);
+
+  std::vector<std::string> argv{program};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  std::vector<std::string> envp = environmentWith(fixturePath);
+  auto argvPointers = pointers(argv);
+  auto envPointers = pointers(envp);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argvPointers.data(),
+                                  envPointers.data());
+  posix_spawn_file_actions_destroy(&actions);
+  close(outPipe[1]);
+  close(errPipe[1]);
+  if (spawned != 0) throw std::runtime_error("cannot start " + program);
+
+  ProcessResult result{-1, {}, {}};
+  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+  std::string* sinks[2] = {&result.out, &result.err};
+  int open = 2;
+  while (open > 0) {
+    if (poll(fds, 2, -1) < 0) break;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buffer[4096];
+      const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+      if (got > 0) {
+        sinks[i]->append(buffer, static_cast<std::size_t>(got));
+      } else {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+  return result;
+}
+
+std::string fixtureFile(const std::string& text) {
+  // Kept for the whole test process (never destroyed), removed when it exits.
+  static const std::filesystem::path* folder = [] {
+    std::string pattern = (std::filesystem::temp_directory_path() / "camknob-e2e-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    const auto* made = new std::filesystem::path(pattern);
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(*folder, ignored);
+    });
+    return made;
+  }();
+  static int counter = 0;
+  const std::filesystem::path path = *folder / ("fixture-" + std::to_string(++counter) + ".json");
+  std::ofstream(path) << text;
+  return path.string();
+}
+
+std::string fileText(const std::string& path) {
+  std::ifstream file(path);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+}  // namespace camknob::testing
