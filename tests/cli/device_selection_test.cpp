@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/records.h"
+
 namespace camknob {
 namespace {
 
@@ -51,22 +53,7 @@ TEST(SelectedDevice, EmptyListAndEmptyNames) {
 TEST(ControlOfKind, FirstExactMatch) {
   CameraDevice camera = device(1, "A", "Cam");
   for (const std::uint32_t id : {10u, 11u, 12u})
-    camera.controls.push_back(CameraControl{.objectId = id,
-                                            .kind = id == 10 ? "zoom" : "brightness",
-                                            .classCode = "x",
-                                            .name = std::nullopt,
-                                            .settable = false,
-                                            .valueMode = std::nullopt,
-                                            .value = std::nullopt,
-                                            .minimum = std::nullopt,
-                                            .maximum = std::nullopt,
-                                            .automatic = std::nullopt,
-                                            .automaticSettable = false,
-                                            .on = std::nullopt,
-                                            .onSettable = false,
-                                            .nativeData = std::nullopt,
-                                            .nativeDataRange = std::nullopt,
-                                            .nativeDataSettable = false});
+    camera.controls.push_back(testing::bareControl(id, id == 10 ? "zoom" : "brightness"));
   ASSERT_NE(controlOfKind(camera, "brightness"), nullptr);
   EXPECT_EQ(controlOfKind(camera, "brightness")->objectId, 11u);
   EXPECT_EQ(controlOfKind(camera, "Brightness"), nullptr);

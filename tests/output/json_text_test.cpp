@@ -8,28 +8,12 @@
 #include <sstream>
 
 #include "output/write_response.h"
+#include "support/records.h"
 
 namespace camknob {
 namespace {
 
-CameraControl bareControl(std::uint32_t objectId) {
-  return CameraControl{.objectId = objectId,
-                       .kind = "brightness",
-                       .classCode = "brit",
-                       .name = std::nullopt,
-                       .settable = false,
-                       .valueMode = std::nullopt,
-                       .value = std::nullopt,
-                       .minimum = std::nullopt,
-                       .maximum = std::nullopt,
-                       .automatic = std::nullopt,
-                       .automaticSettable = false,
-                       .on = std::nullopt,
-                       .onSettable = false,
-                       .nativeData = std::nullopt,
-                       .nativeDataRange = std::nullopt,
-                       .nativeDataSettable = false};
-}
+using testing::bareControl;
 
 CameraResponse oneControl(CameraControl control) {
   return CameraResponse{.ok = true,
