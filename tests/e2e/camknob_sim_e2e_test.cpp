@@ -28,6 +28,7 @@ TEST(CamknobSim, BadFixturesStopBeforeTheToolRuns) {
       {fixtureFile(R"({"devices": [{"objectId": 2, "properties": {"fcnv": true}}]})"),
        "devices[0].properties.fcnv: expected a number"},
       {examples + "/no-such-fixture.json", "cannot open"},
+      {examples, "cannot read: a folder"},
   };
   for (const Case& c : cases) {
     const ProcessResult run = camknobSim({"list"}, c.path);

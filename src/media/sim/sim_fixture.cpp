@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <map>
@@ -284,6 +285,8 @@ FixtureLoad parseFixture(std::string_view text) {
 }
 
 FixtureLoad loadFixture(const std::string& path) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) return {std::nullopt, "cannot read: a folder"};
   std::ifstream file(path, std::ios::binary);
   if (!file) return {std::nullopt, std::string("cannot open: ") + std::strerror(errno)};
   std::ostringstream text;
