@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace camknob {
 
@@ -12,8 +13,9 @@ using Selector = std::int64_t;
 inline constexpr Status noErr = 0;
 inline constexpr ObjectId systemObject = 1;
 
-// The four bytes of a code, most significant first, as its characters.
-constexpr std::uint32_t fourCharCode(const char (&text)[5]) {
+// The code whose four bytes, most significant first, are the first four
+// characters of the text (callers pass exactly four).
+constexpr std::uint32_t fourCharCode(std::string_view text) {
   return (std::uint32_t(std::uint8_t(text[0])) << 24) |
          (std::uint32_t(std::uint8_t(text[1])) << 16) |
          (std::uint32_t(std::uint8_t(text[2])) << 8) | std::uint32_t(std::uint8_t(text[3]));

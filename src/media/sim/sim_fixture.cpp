@@ -39,19 +39,13 @@ const std::map<std::string, Shape>& propertyShapes() {
   return shapes;
 }
 
-std::uint32_t selectorCode(const std::string& text) {
-  return (std::uint32_t(std::uint8_t(text[0])) << 24) |
-         (std::uint32_t(std::uint8_t(text[1])) << 16) |
-         (std::uint32_t(std::uint8_t(text[2])) << 8) | std::uint32_t(std::uint8_t(text[3]));
-}
-
 std::string selectorText(std::uint32_t code) {
   return std::string{char(code >> 24), char(code >> 16), char(code >> 8), char(code)};
 }
 
 std::uint32_t knownSelector(const std::string& where, const std::string& text) {
   if (propertyShapes().count(text) == 0) reject(where, "unknown selector \"" + text + "\"");
-  return selectorCode(text);
+  return fourCharCode(text);
 }
 
 std::uint32_t unsignedOf(const std::string& where, const Json& value) {
@@ -77,7 +71,7 @@ Value valueOf(const std::string& where, Shape shape, const std::string& selector
       if (selector == "clas" && value.is_string()) {
         const auto text = value.get<std::string>();
         if (text.size() != 4) reject(where, "expected a four-character class code");
-        return uint32Value(selectorCode(text));
+        return uint32Value(fourCharCode(text));
       }
       return uint32Value(unsignedOf(where, value));
     case Shape::Float32:
