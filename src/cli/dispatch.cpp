@@ -15,10 +15,15 @@ namespace {
 // Give the device time to apply the change before it is read back.
 constexpr useconds_t settleMicroseconds = 80000;
 
-int succeed(std::ostream& out) {
-  (void)usleep(settleMicroseconds);
+// The answer to list, and the end of every successful change.
+int reportDevices(std::ostream& out) {
   writeResponse(CameraResponse{.ok = true, .devices = listDevices(), .error = std::nullopt}, out);
   return 0;
+}
+
+int succeed(std::ostream& out) {
+  (void)usleep(settleMicroseconds);
+  return reportDevices(out);
 }
 
 CommandFailure runBranch(std::string_view command, const CommandLine& line,
@@ -41,10 +46,7 @@ int fail(const std::string& message, std::ostream& out) {
 
 int applyCommand(const CommandLine& line, std::ostream& out) {
   const std::string_view command = commandWord(line);
-  if (command == "list") {
-    writeResponse(CameraResponse{.ok = true, .devices = listDevices(), .error = std::nullopt}, out);
-    return 0;
-  }
+  if (command == "list") return reportDevices(out);
 
   const std::vector<CameraDevice> devices = listDevices();
   const CameraDevice* device = selectedDevice(devices, line);
