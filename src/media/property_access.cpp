@@ -65,7 +65,8 @@ std::optional<AudioValueRange> readRange(ObjectId objectId, Selector selector) {
 std::optional<std::string> readString(ObjectId objectId, Selector selector) {
   const auto reference = readFixed<StringRef>(objectId, selector, nullptr);
   if (!reference || *reference == nullptr) return std::nullopt;
-  std::string text = service::stringText(*reference);
+  // The reference is ours either way: released once, text or not.
+  std::optional<std::string> text = service::stringText(*reference);
   service::releaseString(*reference);
   return text;
 }

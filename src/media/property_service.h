@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "media/property_types.h"
@@ -27,8 +28,9 @@ Status isPropertySettable(ObjectId object, const PropertyAddress& address, std::
 Status setPropertyData(ObjectId object, const PropertyAddress& address, std::uint32_t qualifierSize,
                        const void* qualifier, std::uint32_t dataSize, const void* data);
 
-// The text of a non-null string reference, as UTF-8.
-std::string stringText(StringRef reference);
+// The whole text of a non-null string reference as UTF-8, embedded NULs
+// included; nothing when the service cannot convert it.
+std::optional<std::string> stringText(StringRef reference);
 
 // Gives a string reference back to the service; called once per reference read.
 void releaseString(StringRef reference);

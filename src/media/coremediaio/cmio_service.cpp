@@ -57,12 +57,13 @@ Status setPropertyData(ObjectId object, const PropertyAddress& address, std::uin
   return CMIOObjectSetPropertyData(object, &where, qualifierSize, qualifier, dataSize, data);
 }
 
-std::string stringText(StringRef reference) {
+std::optional<std::string> stringText(StringRef reference) {
   const auto text = static_cast<CFStringRef>(reference);
   const CFIndex capacity =
       CFStringGetMaximumSizeForEncoding(CFStringGetLength(text), kCFStringEncodingUTF8) + 1;
   std::vector<char> buffer(static_cast<std::size_t>(capacity), '\0');
-  if (!CFStringGetCString(text, buffer.data(), capacity, kCFStringEncodingUTF8)) return {};
+  if (!CFStringGetCString(text, buffer.data(), capacity, kCFStringEncodingUTF8))
+    return std::nullopt;
   return std::string(buffer.data());
 }
 

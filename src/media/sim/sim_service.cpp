@@ -165,7 +165,7 @@ Status setPropertyData(ObjectId object, const PropertyAddress& address, std::uin
   return noErr;
 }
 
-std::string stringText(StringRef reference) {
+std::optional<std::string> stringText(StringRef reference) {
   return *static_cast<const std::string*>(reference);
 }
 
