@@ -1,0 +1,118 @@
+#include "media/v4l2/device_discovery.h"
+
+#include <linux/videodev2.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "media/v4l2/device_text.h"
+
+namespace camknob::v4l2 {
+
+namespace {
+
+constexpr unsigned maximumNodeNumber = 0xFFFE;  // keeps device object ids in 32 bits
+
+// A node that exists but may not be opened is still shown: the user sees the
+// camera is there. Nodes that vanished are not.
+bool shownUnopened(int error) {
+  return error == EACCES || error == EPERM || error == EBUSY;
+}
+
+// Whether an unopened node is a capture node: udev's record says so, or,
+// without one, it is the first node of its device (a camera's capture node
+// comes before its metadata node).
+bool likelyCapture(const NodeFacts& facts) {
+  if (facts.capture) return *facts.capture;
+  return facts.index.value_or(0) == 0;
+}
+
+std::optional<ModelDevice> openedDevice(const std::string& nodeName, ObjectId objectId, int fd) {
+  const auto capabilities = queryCapabilities(fd);
+  if (!capabilities || !isCaptureNode(capabilities->deviceCaps)) return std::nullopt;
+  const NodeFacts facts = nodeFacts(nodeName);
+  std::string name = deviceText(capabilities->card);
+  if (name.empty()) name = deviceText(facts.name.value_or(nodeName));
+  return ModelDevice{
+      objectId,
+      nodeName,
+      fd,
+      deviceUid(capabilities->busInfo, facts, nodeName),
+      std::move(name),
+      facts.manufacturer ? std::optional(deviceText(*facts.manufacturer)) : std::nullopt,
+      modelControls(objectId, describeControls(fd))};
+}
+
+std::optional<ModelDevice> unopenedDevice(const std::string& nodeName, ObjectId objectId) {
+  const NodeFacts facts = nodeFacts(nodeName);
+  if (!likelyCapture(facts)) return std::nullopt;
+  return ModelDevice{
+      objectId,
+      nodeName,
+      -1,
+      deviceUid(facts.usbBusInfo.value_or(""), facts, nodeName),
+      deviceText(facts.name.value_or(nodeName)),
+      facts.manufacturer ? std::optional(deviceText(*facts.manufacturer)) : std::nullopt,
+      {}};
+}
+
+}  // namespace
+
+std::optional<unsigned> nodeNumber(std::string_view nodeName) {
+  constexpr std::string_view prefix = "video";
+  if (nodeName.substr(0, prefix.size()) != prefix || nodeName.size() == prefix.size() ||
+      nodeName.size() > prefix.size() + 5)
+    return std::nullopt;
+  unsigned number = 0;
+  for (const char c : nodeName.substr(prefix.size())) {
+    if (c < '0' || c > '9') return std::nullopt;
+    number = number * 10 + unsigned(c - '0');
+  }
+  return number;
+}
+
+bool isCaptureNode(std::uint32_t deviceCaps) {
+  const bool capture = (deviceCaps & (V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_CAPTURE_MPLANE)) != 0;
+  const bool otherwise = (deviceCaps & (V4L2_CAP_VIDEO_M2M | V4L2_CAP_VIDEO_M2M_MPLANE |
+                                        V4L2_CAP_VIDEO_OUTPUT | V4L2_CAP_VIDEO_OUTPUT_MPLANE)) != 0;
+  return capture && !otherwise;
+}
+
+std::string deviceUid(std::string_view busInfo, const NodeFacts& facts, std::string_view nodeName) {
+  std::string uid = busInfo.empty() ? "video4linux:" + std::string(nodeName) : deviceText(busInfo);
+  if (facts.usbVendor && facts.usbProduct)
+    uid += "/" + deviceText(*facts.usbVendor) + ":" + deviceText(*facts.usbProduct);
+  if (facts.index.value_or(0) != 0) uid += "#" + std::to_string(*facts.index);
+  return uid;
+}
+
+std::vector<ModelDevice> discoverDevices() {
+  std::vector<std::pair<unsigned, std::string>> nodes;
+  for (std::string& name : videoNodeNames())
+    if (const auto number = nodeNumber(name); number && *number <= maximumNodeNumber)
+      nodes.emplace_back(*number, std::move(name));
+  std::sort(nodes.begin(), nodes.end());
+
+  std::vector<ModelDevice> devices;
+  for (const auto& [number, name] : nodes) {
+    const ObjectId objectId = (number + 1) * deviceIdStride;
+    const OpenedNode opened = openNode(name);
+    std::optional<ModelDevice> device;
+    if (opened.fd >= 0) {
+      device = openedDevice(name, objectId, opened.fd);
+      if (!device) closeNode(opened.fd);
+    } else if (shownUnopened(opened.error)) {
+      device = unopenedDevice(name, objectId);
+    }
+    if (!device) continue;
+    // Two nodes that give the same identity still get two uids.
+    const bool taken = std::any_of(devices.begin(), devices.end(), [&](const ModelDevice& other) {
+      return other.uid == device->uid;
+    });
+    if (taken) device->uid += "@" + name;
+    devices.push_back(std::move(*device));
+  }
+  return devices;
+}
+
+}  // namespace camknob::v4l2
