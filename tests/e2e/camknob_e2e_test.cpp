@@ -1,14 +1,24 @@
 // camknob itself, as built for this platform.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "e2e/run_process.h"
 
 namespace camknob::testing {
 namespace {
 
-#if !defined(__APPLE__)
-// Until this platform has a service of its own, camknob sees no camera.
-TEST(Camknob, SeesNoCameraYet) {
+#if defined(__linux__)
+bool machineHasVideoNodes() {
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator("/dev", ignored))
+    if (entry.path().filename().string().rfind("video", 0) == 0) return true;
+  return false;
+}
+
+// Real cameras are tried in the VM tests; here the machine has none.
+TEST(Camknob, AnswersPlainlyOnAMachineWithoutCameras) {
+  if (machineHasVideoNodes()) GTEST_SKIP() << "this machine has video nodes";
   const ProcessResult listed = runProcess(CAMKNOB_PATH, {"list"});
   EXPECT_EQ(listed.exitStatus, 0);
   EXPECT_EQ(listed.out, "{\"devices\":[],\"ok\":true}\n");

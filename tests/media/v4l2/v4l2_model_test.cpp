@@ -1,0 +1,135 @@
+// The V4L2 service's pure parts: number conversions, records, names, codes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <set>
+
+#include "discovery/control_kinds.h"
+#include "fake_cameras.h"
+#include "media/v4l2/class_codes.h"
+#include "media/v4l2/control_model.h"
+#include "media/v4l2/device_discovery.h"
+#include "media/v4l2/device_text.h"
+#include "media/v4l2/native_values.h"
+
+namespace camknob::v4l2 {
+namespace {
+
+constexpr std::int32_t lowest = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t highest = std::numeric_limits<std::int32_t>::max();
+
+TEST(NativeValues, NumbersRoundHalvesAwayFromZeroAndSaturate) {
+  const std::pair<float, std::optional<std::int32_t>> cases[] = {
+      {0.5f, 1},
+      {-0.5f, -1},
+      {2.49f, 2},
+      {-7.0f, -7},
+      {3e9f, highest},
+      {-3e9f, lowest},
+      {std::numeric_limits<float>::infinity(), highest},
+      {-std::numeric_limits<float>::infinity(), lowest},
+      {std::numeric_limits<float>::quiet_NaN(), std::nullopt},
+  };
+  for (const auto& [number, native] : cases) EXPECT_EQ(nativeFromNumber(number), native) << number;
+}
+
+TEST(NativeValues, AbsoluteValuesLandOnTheNearestStep) {
+  const ControlDescription exposure =
+      fake::described(V4L2_CID_EXPOSURE_ABSOLUTE, V4L2_CTRL_TYPE_INTEGER, "", 3, 2047, 1);
+  const ControlDescription stepped =
+      fake::described(V4L2_CID_PAN_ABSOLUTE, V4L2_CTRL_TYPE_INTEGER, "", -522000, 522000, 3600);
+  EXPECT_EQ(nativeFromAbsolute(0.0156f, 10000, exposure), 156);
+  EXPECT_EQ(nativeFromAbsolute(0.00004f, 10000, exposure), 0);  // the driver limits it
+  EXPECT_EQ(nativeFromAbsolute(0.4f, 3600, stepped), 0);
+  EXPECT_EQ(nativeFromAbsolute(0.6f, 3600, stepped), 3600);
+  EXPECT_EQ(nativeFromAbsolute(-145.0f, 3600, stepped), -522000);
+  EXPECT_EQ(nativeFromAbsolute(1e20f, 3600, stepped), highest);
+  EXPECT_EQ(nativeFromAbsolute(std::nanf(""), 3600, stepped), std::nullopt);
+  // A zero step (some drivers give one for menus) counts as 1.
+  const ControlDescription noStep =
+      fake::described(V4L2_CID_EXPOSURE_ABSOLUTE, V4L2_CTRL_TYPE_INTEGER, "", 0, 9, 0);
+  EXPECT_EQ(nativeFromAbsolute(0.00036f, 10000, noStep), 4);
+  EXPECT_EQ(absoluteFromNative(3, 10000), 0.0003);
+}
+
+TEST(NativeValues, PositionRecordsAreLittleEndianPanThenTilt) {
+  const auto record = positionRecord(lowest, 1);
+  EXPECT_EQ(record, (std::array<std::uint8_t, 8>{0, 0, 0, 0x80, 1, 0, 0, 0}));
+  EXPECT_EQ(positionOf(record), (std::array<std::int32_t, 2>{lowest, 1}));
+  EXPECT_EQ(positionOf(positionRecord(highest, -1)), (std::array<std::int32_t, 2>{highest, -1}));
+}
+
+TEST(NativeValues, SpeedRecordsCarryDirectionAndSpeed) {
+  EXPECT_EQ(speedRecord(-5, 3), (std::array<std::uint8_t, 4>{0xFF, 5, 0x01, 3}));
+  EXPECT_EQ(speedRecord(0, 300), (std::array<std::uint8_t, 4>{0, 0, 0x01, 255}));
+  EXPECT_EQ(speedRecord(std::numeric_limits<std::int64_t>::min(), -1),
+            (std::array<std::uint8_t, 4>{0xFF, 255, 0xFF, 1}));
+  const std::array<std::uint8_t, 4> record{0xFF, 12, 0x00, 7};
+  EXPECT_EQ(speedsOf(record), (std::array<std::int32_t, 2>{-12, 0}));
+  const std::array<std::uint8_t, 4> anyPositive{0x7F, 255, 0x01, 0};
+  EXPECT_EQ(speedsOf(anyPositive), (std::array<std::int32_t, 2>{255, 0}));
+}
+
+TEST(DeviceText, InvalidBytesBecomeReplacementCharacters) {
+  const std::string r = "\xEF\xBF\xBD";
+  const std::pair<std::string, std::string> cases[] = {
+      {"USB Camera", "USB Camera"},
+      {"Cam\xC3\xA9ra \xF0\x9D\x84\x9E", "Cam\xC3\xA9ra \xF0\x9D\x84\x9E"},
+      {"\xC0\x80", r + r},                  // overlong NUL
+      {"\xED\xA0\x80", r + r + r},          // a surrogate
+      {"\xE2\x82", r + r},                  // cut short
+      {"\xF5\x80\x80\x80", r + r + r + r},  // past U+10FFFF
+      {"a\x80z", "a" + r + "z"},            // a lone continuation byte
+      {"\xF4\x90\x80\x80", r + r + r + r},
+      {std::string("nul\0kept", 8), std::string("nul\0kept", 8)},
+  };
+  for (const auto& [bytes, text] : cases) EXPECT_EQ(deviceText(bytes), text);
+}
+
+TEST(ClassCodes, OwnCodesArePrintableUniqueAndNeverATableKindByAccident) {
+  std::set<std::string_view> codes;
+  std::set<std::string_view> named;
+  for (const StandardControl& control : standardControls()) {
+    ASSERT_EQ(control.code.size(), 4u);
+    for (const char c : control.code) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << control.code;
+    EXPECT_TRUE(codes.insert(control.code).second) << control.code << " twice";
+    if (controlKindName(fourCharCode(control.code))) named.insert(control.code);
+    EXPECT_EQ(classCodeOf(control.id), fourCharCode(control.code));
+  }
+  EXPECT_EQ(named,
+            (std::set<std::string_view>{"brit", "ctst", "satu", "hue ", "bklv", "whbv", "whbu",
+                                        "gmma", "gain", "pwfq", "temp", "shrp", "bklt", "xpsr",
+                                        "pan ", "tilt", "fcus", "zoom", "zomr", "iris"}));
+  EXPECT_EQ(classCodeOf(0x0098f901), 0x0098f901u);  // a driver's own control
+}
+
+TEST(ControlModel, ADriversPlainExposureTakesTheExposureMenu) {
+  const std::vector<ControlDescription> described{
+      fake::described(V4L2_CID_EXPOSURE, V4L2_CTRL_TYPE_INTEGER, "Exposure", 0, 500),
+      fake::described(V4L2_CID_EXPOSURE_AUTO, V4L2_CTRL_TYPE_MENU, "Auto Exposure", 0, 1),
+  };
+  const auto controls = modelControls(0x20000, described);
+  ASSERT_EQ(controls.size(), 1u);
+  EXPECT_EQ(controls[0].objectId, 0x20001u);
+  EXPECT_EQ(controls[0].classCode, fourCharCode("expo"));
+  ASSERT_TRUE(controls[0].automatic);
+  EXPECT_EQ(controls[0].automatic->control.id, std::uint32_t(V4L2_CID_EXPOSURE_AUTO));
+  EXPECT_EQ(controls[0].nativePerUnit, std::nullopt);  // driver units, nothing absolute
+}
+
+TEST(DeviceDiscovery, NodeNumbersComeOnlyFromVideoNodeNames) {
+  const std::pair<std::string_view, std::optional<unsigned>> cases[] = {
+      {"video0", 0u},
+      {"video42", 42u},
+      {"video", std::nullopt},
+      {"video-1", std::nullopt},
+      {"video1a", std::nullopt},
+      {"videox", std::nullopt},
+      {"vbi0", std::nullopt},
+      {"video123456", std::nullopt}};
+  for (const auto& [name, number] : cases) EXPECT_EQ(nodeNumber(name), number) << name;
+}
+
+}  // namespace
+}  // namespace camknob::v4l2
