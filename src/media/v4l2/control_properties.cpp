@@ -1,0 +1,144 @@
+#include "media/v4l2/control_properties.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "media/v4l2/device_status.h"
+#include "media/v4l2/native_values.h"
+
+namespace camknob::v4l2 {
+
+namespace {
+
+template <typename Value>
+PropertyAnswer fixed(const Value& value) {
+  static_assert(sizeof(Value) <= 16);
+  PropertyAnswer answer{noErr, sizeof(Value), {}};
+  std::memcpy(answer.bytes.data(), &value, sizeof(Value));
+  return answer;
+}
+
+template <std::size_t N>
+PropertyAnswer fixedBytes(const std::array<std::uint8_t, N>& bytes) {
+  PropertyAnswer answer{noErr, N, {}};
+  std::copy(bytes.begin(), bytes.end(), answer.bytes.begin());
+  return answer;
+}
+
+PropertyAnswer failed(int error) {
+  return PropertyAnswer{statusOfError(error), 0, {}};
+}
+
+}  // namespace
+
+bool deviceHas(const ModelDevice& device, std::uint32_t selector) {
+  namespace s = selectors;
+  return selector == s::deviceUid || selector == s::name || selector == s::ownedObjects ||
+         (selector == s::manufacturer && device.manufacturer);
+}
+
+bool controlHas(const ModelControl& control, std::uint32_t selector) {
+  namespace s = selectors;
+  if (selector == s::objectClass || selector == s::name) return true;
+  if (control.role != ControlRole::Value)
+    return selector == s::nativeData || selector == s::nativeDataRange;
+  return selector == s::nativeValue || selector == s::nativeRange ||
+         ((selector == s::absoluteValue || selector == s::absoluteRange) &&
+          control.nativePerUnit) ||
+         (selector == s::automaticManual && control.automatic);
+}
+
+std::uint32_t fixedSize(const ModelControl* control, std::uint32_t selector) {
+  namespace s = selectors;
+  if (selector == s::nativeRange || selector == s::absoluteRange) return 16;
+  if (selector == s::deviceUid || selector == s::name || selector == s::manufacturer)
+    return sizeof(StringRef);
+  if (selector == s::nativeData) return control->role == ControlRole::PanTiltPosition ? 8 : 4;
+  if (selector == s::nativeDataRange) return control->role == ControlRole::PanTiltPosition ? 16 : 8;
+  return 4;
+}
+
+PropertyAnswer controlProperty(LiveDevice& device, const ModelControl& control,
+                               std::uint32_t selector) {
+  namespace s = selectors;
+  const ControlDescription& primary = control.primary;
+  switch (selector) {
+    case s::objectClass:
+      return fixed(control.classCode);
+    case s::name:
+      return fixed(static_cast<StringRef>(&control.name));
+    case s::nativeRange:
+      return fixed(AudioValueRange{double(primary.minimum), double(primary.maximum)});
+    case s::absoluteRange:
+      return fixed(AudioValueRange{absoluteFromNative(primary.minimum, *control.nativePerUnit),
+                                   absoluteFromNative(primary.maximum, *control.nativePerUnit)});
+    case s::nativeValue:
+    case s::absoluteValue: {
+      const Reading reading = readValue(device, primary);
+      if (reading.error != 0) return failed(reading.error);
+      if (selector == s::nativeValue) return fixed(static_cast<float>(reading.value));
+      return fixed(static_cast<float>(absoluteFromNative(reading.value, *control.nativePerUnit)));
+    }
+    case s::automaticManual: {
+      const Reading reading = readValue(device, control.automatic->control);
+      if (reading.error != 0) return failed(reading.error);
+      return fixed(std::uint32_t(isAutomatic(control.automatic->style, reading.value) ? 1 : 0));
+    }
+    case s::nativeData: {
+      const Reading pan = readValue(device, primary);
+      if (pan.error != 0) return failed(pan.error);
+      const Reading tilt = readValue(device, *control.secondary);
+      if (tilt.error != 0) return failed(tilt.error);
+      if (control.role == ControlRole::PanTiltPosition)
+        return fixedBytes(positionRecord(pan.value, tilt.value));
+      return fixedBytes(speedRecord(pan.value, tilt.value));
+    }
+    case s::nativeDataRange: {
+      const ControlDescription& tilt = *control.secondary;
+      std::array<std::uint8_t, 16> bytes{};
+      if (control.role == ControlRole::PanTiltPosition) {
+        const auto lowest = positionRecord(saturated(primary.minimum), saturated(tilt.minimum));
+        const auto highest = positionRecord(saturated(primary.maximum), saturated(tilt.maximum));
+        std::copy(lowest.begin(), lowest.end(), bytes.begin());
+        std::copy(highest.begin(), highest.end(), bytes.begin() + 8);
+        return PropertyAnswer{noErr, 16, bytes};
+      }
+      const auto lowest = speedRecord(primary.minimum, tilt.minimum);
+      const auto highest = speedRecord(primary.maximum, tilt.maximum);
+      std::copy(lowest.begin(), lowest.end(), bytes.begin());
+      std::copy(highest.begin(), highest.end(), bytes.begin() + 4);
+      return PropertyAnswer{noErr, 8, bytes};
+    }
+    default:
+      return PropertyAnswer{status::unknownProperty, 0, {}};
+  }
+}
+
+PropertyAnswer deviceProperty(const ModelDevice& device, std::uint32_t selector) {
+  switch (selector) {
+    case selectors::deviceUid:
+      return fixed(static_cast<StringRef>(&device.uid));
+    case selectors::name:
+      return fixed(static_cast<StringRef>(&device.name));
+    case selectors::manufacturer:
+      return fixed(static_cast<StringRef>(&*device.manufacturer));
+    default:
+      return PropertyAnswer{status::unknownProperty, 0, {}};
+  }
+}
+
+bool controlSettable(const ModelControl& control, std::uint32_t selector) {
+  switch (selector) {
+    case selectors::nativeValue:
+    case selectors::absoluteValue:
+      return writable(control.primary);
+    case selectors::automaticManual:
+      return writable(control.automatic->control);
+    case selectors::nativeData:
+      return writable(control.primary) && writable(*control.secondary);
+    default:
+      return false;
+  }
+}
+
+}  // namespace camknob::v4l2
