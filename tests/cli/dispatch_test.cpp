@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "media/property_access.h"
+#include "support/run_command.h"
 #include "support/sim_support.h"
 
 namespace camknob {
@@ -28,16 +29,8 @@ constexpr std::string_view camera = R"({"devices": [
       "settable": ["fcoo", "fcnd"], "refuse": {"fcoo": -50}},
      {"objectId": 44, "properties": {"clas": "ptab", "fcnd": [0, 0, 0, 0, 0, 0, 0, 0]}}]}]})";
 
-struct Outcome {
-  int status;
-  std::string output;
-};
-
-Outcome run(std::vector<std::string_view> texts) {
-  std::ostringstream out;
-  const int status = applyCommand(CommandLine{std::move(texts)}, out);
-  return {status, out.str()};
-}
+using testing::Outcome;
+using testing::run;
 
 std::vector<sim::Call> writes() {
   std::vector<sim::Call> found;

@@ -10,6 +10,7 @@
 #include "discovery/list_devices.h"
 #include "fake_cameras.h"
 #include "media/property_access.h"
+#include "support/run_command.h"
 
 namespace camknob::v4l2 {
 namespace {
@@ -29,16 +30,8 @@ const CameraControl& controlOfKind(const CameraDevice& device, std::string_view 
   return none;
 }
 
-struct Outcome {
-  int status;
-  std::string output;
-};
-
-Outcome run(std::vector<std::string_view> texts) {
-  std::ostringstream out;
-  const int status = applyCommand(CommandLine{std::move(texts)}, out);
-  return {status, out.str()};
-}
+using testing::Outcome;
+using testing::run;
 
 using Write = std::vector<std::pair<std::uint32_t, std::int32_t>>;
 
