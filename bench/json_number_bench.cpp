@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "output/json_text.h"
+#include "output/shortest_double.h"
 
 namespace {
 
@@ -44,5 +45,20 @@ void appendNumbers(benchmark::State& state, const std::vector<double>& values) {
 BENCHMARK_CAPTURE(appendNumbers, whole, wholeValues());
 BENCHMARK_CAPTURE(appendNumbers, floatReadings, floatReadings());
 BENCHMARK_CAPTURE(appendNumbers, shortDecimals, shortDecimals());
+
+// The writer macOS 12 uses, built from printf and strtod.
+void writePortable(benchmark::State& state, const std::vector<double>& values) {
+  char text[camknob::shortestDoubleCapacity];
+  for (auto _ : state)
+    for (const double value : values) {
+      benchmark::DoNotOptimize(camknob::writeShortestDoublePortable(text, value));
+      benchmark::ClobberMemory();
+    }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * values.size()));
+}
+
+BENCHMARK_CAPTURE(writePortable, whole, wholeValues());
+BENCHMARK_CAPTURE(writePortable, floatReadings, floatReadings());
+BENCHMARK_CAPTURE(writePortable, shortDecimals, shortDecimals());
 
 }  // namespace
