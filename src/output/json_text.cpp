@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "output/shortest_double.h"
+
 namespace camknob {
 
 bool isValidUtf8(std::string_view text) {
@@ -86,17 +88,8 @@ void appendJsonString(std::string& out, std::string_view text) {
 
 bool appendJsonNumber(std::string& out, double value) {
   if (!std::isfinite(value)) return false;
-  char digits[32];
-  // Shortest text that reads back as the same double, integral values without
-  // a decimal point; plain decimals for everyday magnitudes and an exponent
-  // only for the very small and the very large.
-  const double magnitude = std::fabs(value);
-  const bool plain = magnitude == 0 || (magnitude >= 1e-4 && magnitude < 9007199254740992.0);
-  const auto [end, error] =
-      std::to_chars(digits, digits + sizeof digits, value,
-                    plain ? std::chars_format::fixed : std::chars_format::scientific);
-  if (error != std::errc()) return false;
-  out.append(digits, end);
+  char text[shortestDoubleCapacity];
+  out.append(text, writeShortestDouble(text, value));
   return true;
 }
 

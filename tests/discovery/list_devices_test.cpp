@@ -64,6 +64,21 @@ TEST(ListDevices, DeviceWithoutUidOrNameIsLeftOutUnread) {
   }
 }
 
+TEST(ListDevices, TextThatCannotBeConvertedIsNoText) {
+  useFixture(R"({"devices": [
+    {"objectId": 10, "properties": {"uid ": "U1", "lnam": "One", "lmak": "Acme"}},
+    {"objectId": 20, "properties": {"uid ": "U2", "lnam": "Two", "lmak": "Acme"}},
+    {"objectId": 30, "properties": {"uid ": "U3", "lnam": "Three", "lmak": "Acme"}}]})");
+  scriptOf(10, selectors::deviceUid).unconvertibleString = true;
+  scriptOf(20, selectors::name).unconvertibleString = true;
+  scriptOf(30, selectors::manufacturer).unconvertibleString = true;
+  const auto devices = listDevices();
+  ASSERT_EQ(idsOf(devices), std::vector<ObjectId>{30});
+  EXPECT_EQ(devices[0].uid, "U3");
+  EXPECT_EQ(devices[0].manufacturer, std::nullopt);
+  EXPECT_EQ(sim::liveStringCount(), 0u);
+}
+
 TEST(ListDevices, RepeatedIdsStayAndAFailedControlListIsEmpty) {
   useFixture(R"({"devices": [{"objectId": 33, "properties": {"uid ": "A", "lnam": "Alpha"},
      "controls": [{"objectId": 41, "properties": {"clas": "brit"}}]}]})");

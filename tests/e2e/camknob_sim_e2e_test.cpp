@@ -135,5 +135,20 @@ TEST(CamknobSim, ControlCharactersAndSlashesAreEscaped) {
   EXPECT_EQ(response(refused, 1)["devices"][0]["name"], "Cam A/B \"1\"\t\x01 caf\xc3\xa9");
 }
 
+// A text is carried whole: past an embedded NUL, and with characters of every
+// UTF-8 length.
+TEST(CamknobSim, TextsComeOutWhole) {
+  const std::string path = fixtureFile(R"({"devices": [
+    {"objectId": 10, "properties": {"uid ": "N\u0000UL", "lmak": "\u0000",
+                                    "lnam": "Cam\u0000era caf\u00e9 \u65e5\ud83d\udcf7"}}]})");
+  const ProcessResult listed = camknobSim({"list"}, path);
+  EXPECT_EQ(listed.out, R"({"devices":[{"controls":[],"manufacturer":"\u0000",)"
+                        R"("name":"Cam\u0000era caf)"
+                        "\xc3\xa9 \xe6\x97\xa5\xf0\x9f\x93\xb7"
+                        R"(","objectId":10,"uid":"N\u0000UL"}],"ok":true})"
+                        "\n");
+  EXPECT_EQ(response(listed, 0)["devices"][0]["uid"], std::string("N\0UL", 4));
+}
+
 }  // namespace
 }  // namespace camknob::testing

@@ -164,6 +164,13 @@ TEST_F(PropertyAccess, StringReferenceIsReleasedExactlyOnce) {
   EXPECT_EQ(countOf(Operation::ReleaseString), 1);
 }
 
+TEST_F(PropertyAccess, StringWithoutTextIsAbsentAndStillReleasedOnce) {
+  scriptOf(control, selectors::name).unconvertibleString = true;
+  EXPECT_EQ(readString(control, selectors::name), std::nullopt);
+  EXPECT_EQ(countOf(Operation::ReleaseString), 1);
+  EXPECT_EQ(sim::liveStringCount(), 0u);
+}
+
 TEST_F(PropertyAccess, NullStringReferenceIsAbsentAndNotReleased) {
   scriptOf(control, selectors::name).nullString = true;
   EXPECT_FALSE(readString(control, selectors::name));

@@ -120,6 +120,7 @@ TEST(JsonText, NumbersTakeTheirShortestRoundTripForm) {
       {static_cast<double>(0.45f), "0.44999998807907104"},
       {0.0003, "0.0003"},
       {1234567.25, "1234567.25"},
+      {9007199254740992.0, "9007199254740992"},
   };
   for (const Case& c : cases) {
     std::string out;

@@ -1,18 +1,22 @@
 // The few CoreMediaIO and CoreFoundation declarations the CoreMediaIO service
-// uses. On Apple they come from the SDK; elsewhere the service is still
-// compiled against these copies, written as the platform documents them, so
-// that a slip in the service shows up before anyone builds on a Mac.
+// uses. On Apple they come from the SDK; elsewhere the service is compiled
+// against these copies, written as the platform documents them, and the
+// tests link it against a stand-in for the nine functions, so that a slip in
+// the service shows up before anyone builds on a Mac.
 #pragma once
 
 #if defined(__APPLE__)
-#include <CoreFoundation/CoreFoundation.h>
-#include <CoreMediaIO/CMIOHardware.h>
+// Only these two: the umbrella CoreMediaIO header drags in CoreMedia,
+// CoreVideo, IOKit and more.
+#include <CoreFoundation/CFString.h>
+#include <CoreMediaIO/CMIOHardwareObject.h>
 #else
 #include <cstdint>
 
 extern "C" {
 
 typedef unsigned char Boolean;
+typedef std::uint8_t UInt8;
 typedef std::uint32_t UInt32;
 typedef std::int32_t SInt32;
 typedef SInt32 OSStatus;
@@ -20,6 +24,13 @@ typedef long CFIndex;
 typedef UInt32 CFStringEncoding;
 typedef const struct __CFString* CFStringRef;
 typedef const void* CFTypeRef;
+
+typedef struct {
+  CFIndex location;
+  CFIndex length;
+} CFRange;
+
+static const CFIndex kCFNotFound = -1;
 
 enum { kCFStringEncodingUTF8 = 0x08000100 };
 
@@ -52,8 +63,9 @@ OSStatus CMIOObjectSetPropertyData(CMIOObjectID objectID, const CMIOObjectProper
 
 CFIndex CFStringGetLength(CFStringRef theString);
 CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length, CFStringEncoding encoding);
-Boolean CFStringGetCString(CFStringRef theString, char* buffer, CFIndex bufferSize,
-                           CFStringEncoding encoding);
+CFIndex CFStringGetBytes(CFStringRef theString, CFRange range, CFStringEncoding encoding,
+                         UInt8 lossByte, Boolean isExternalRepresentation, UInt8* buffer,
+                         CFIndex maxBufLen, CFIndex* usedBufLen);
 void CFRelease(CFTypeRef cf);
 
 }  // extern "C"

@@ -1,5 +1,5 @@
 // The property service over the platform's CoreMediaIO.
-#include <vector>
+#include <string>
 
 #include "media/coremediaio/cmio_platform.h"
 #include "media/property_service.h"
@@ -59,12 +59,20 @@ Status setPropertyData(ObjectId object, const PropertyAddress& address, std::uin
 
 std::optional<std::string> stringText(StringRef reference) {
   const auto text = static_cast<CFStringRef>(reference);
-  const CFIndex capacity =
-      CFStringGetMaximumSizeForEncoding(CFStringGetLength(text), kCFStringEncodingUTF8) + 1;
-  std::vector<char> buffer(static_cast<std::size_t>(capacity), '\0');
-  if (!CFStringGetCString(text, buffer.data(), capacity, kCFStringEncodingUTF8))
-    return std::nullopt;
-  return std::string(buffer.data());
+  const CFIndex length = CFStringGetLength(text);
+  // The most bytes the text can take; kCFNotFound when that does not fit.
+  const CFIndex capacity = CFStringGetMaximumSizeForEncoding(length, kCFStringEncodingUTF8);
+  if (capacity == kCFNotFound || capacity < 0) return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(capacity), '\0');
+  CFIndex used = 0;
+  // By length, not up to a terminator, so that an embedded NUL stays. A loss
+  // byte of 0 stops at the first character UTF-8 cannot carry.
+  const CFIndex converted =
+      CFStringGetBytes(text, CFRange{0, length}, kCFStringEncodingUTF8, 0, false,
+                       reinterpret_cast<UInt8*>(bytes.data()), capacity, &used);
+  if (converted != length || used < 0 || used > capacity) return std::nullopt;
+  bytes.resize(static_cast<std::size_t>(used));
+  return bytes;
 }
 
 void releaseString(StringRef reference) {

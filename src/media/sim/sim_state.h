@@ -10,11 +10,17 @@
 
 namespace camknob::sim {
 
+// The object behind a string reference that a data call hands out.
+struct HandedString {
+  std::string text;
+  bool convertible;
+};
+
 struct State {
   System system;
   std::vector<Call> log;
   bool recording = false;
-  std::set<const std::string*> liveStrings;
+  std::set<const HandedString*> liveStrings;
   WriteHook writeHook;
 };
 

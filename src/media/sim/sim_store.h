@@ -49,6 +49,7 @@ struct Script {
   std::optional<Status> dataStatus;           // data call fails with this
   std::optional<std::uint32_t> bytesFilled;   // data call fills only this many bytes
   bool nullString = false;                    // data call leaves the reference null
+  bool unconvertibleString = false;           // the string handed out has no text
   std::optional<Status> settableStatus;       // settable question fails with this
   std::optional<std::uint8_t> settableFlag;   // settable question answers this byte
 };
