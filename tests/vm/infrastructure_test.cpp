@@ -39,6 +39,10 @@ std::vector<Step> infrastructureSteps(const GuestPrograms& programs) {
       {"vm.time-limit", {"sleep", "5"}, {}, false, 300},
       {"vm.wall-time", {"usleep", "200000"}},
       {"vm.cannot-start", {"/bin/no-such-program"}},
+      // A program built here (with sanitizers, in a sanitizer build) runs in
+      // the guest with its libraries, also as the unprivileged user.
+      {"vm.camknob-runs", {"camknob", "list"}},
+      {"vm.camknob-runs-unprivileged", {"camknob", "list"}, {}, true},
   };
   if (!programs.v4l2Ctl) return steps;
   const std::vector<Step> controlSteps = {
@@ -182,6 +186,16 @@ TEST(StepRunner, ReportsAProgramThatCannotStart) {
   ASSERT_NE(missing, nullptr);
   EXPECT_EQ(missing->exitStatus, -1);
   EXPECT_EQ(missing->err, "/bin/no-such-program: No such file or directory\n");
+}
+
+TEST(VmGuest, RunsProgramsBuiltHereAsRootAndAsNobody) {
+  for (const char* name : {"vm.camknob-runs", "vm.camknob-runs-unprivileged"}) {
+    const vm::StepResult* run = stepResult(name);
+    ASSERT_NE(run, nullptr);
+    EXPECT_EQ(run->exitStatus, 0) << name << ": " << run->err;
+    EXPECT_EQ(run->err, "") << name;
+    EXPECT_EQ(run->out.substr(0, 1), "{") << name << ": " << run->out;
+  }
 }
 
 TEST(Vivid, IsACaptureDeviceWithUserControls) {
