@@ -70,6 +70,10 @@ std::vector<Step> infrastructureSteps(const GuestPrograms& programs) {
         " && : > /tmp/camera.log"}},
   };
   steps.insert(steps.end(), controlSteps.begin(), controlSteps.end());
+  if (programs.strace)
+    steps.push_back(
+        {"vm.strace",
+         {"strace", "-e", "trace=ioctl", "v4l2-ctl", "-d", vividNode, "--get-ctrl", "brightness"}});
   return steps;
 }
 
@@ -211,6 +215,15 @@ TEST(Vivid, IsACaptureDeviceWithUserControls) {
             "(int) min=0 max=255 step=1 default=128 value=128 flags=slider");
   EXPECT_EQ(listed.at("hue"), "(int) min=-128 max=128 step=1 default=0 value=0 flags=slider");
   EXPECT_EQ(listed.count("gain_automatic"), 1u) << controls->out;
+}
+
+TEST(VmGuest, StraceTracesIoctlsInTheGuest) {
+  if (!hasV4l2Ctl() || !guestPrograms().strace) GTEST_SKIP() << "no v4l2-ctl or strace here";
+  const vm::StepResult* traced = stepResult("vm.strace");
+  ASSERT_NE(traced, nullptr);
+  EXPECT_EQ(traced->exitStatus, 0) << traced->err;
+  EXPECT_EQ(traced->out, "brightness: 128\n");
+  EXPECT_NE(traced->err.find("ioctl(3, VIDIOC_QUERYCAP"), std::string::npos) << traced->err;
 }
 
 TEST(VirtualCamera, HasACaptureNodeAndAMetadataNode) {
