@@ -49,33 +49,28 @@ std::vector<std::string> wantedModules(const Guest& guest) {
   return modules;
 }
 
-std::vector<std::string> qemuCommand(const std::string& qemu, const Kernel& kernel,
-                                     const fs::path& run) {
-  std::vector<std::string> command = {qemu,
-                                      "-nodefaults",
-                                      "-no-user-config",
-                                      "-no-reboot",
-                                      "-m",
-                                      "512",
-                                      "-smp",
-                                      "1",
-                                      "-display",
-                                      "none",
-                                      "-monitor",
-                                      "none",
-                                      "-serial",
-                                      "file:" + (run / "console.log").string(),
-                                      "-serial",
-                                      "file:" + (run / "steps.log").string(),
-                                      "-kernel",
-                                      kernel.image,
-                                      "-initrd",
-                                      (run / "initramfs.cpio").string(),
-                                      "-append",
-                                      "console=ttyS0 quiet panic=-1"};
+// Run in the run directory, whose files are named relatively: qemu reads
+// commas in option values as separators.
+std::vector<std::string> qemuCommand(const std::string& qemu, const Kernel& kernel) {
+  std::vector<std::string> command = {qemu, "-nodefaults", "-no-user-config", "-no-reboot"};
+  const auto option = [&command](const char* name, const std::string& value) {
+    command.push_back(name);
+    command.push_back(value);
+  };
+  option("-m", "512");
+  // One processor: the virtual camera, at real-time priority, then runs
+  // before the process whose request it answers can send the next one.
+  option("-smp", "1");
+  option("-display", "none");
+  option("-monitor", "none");
+  option("-serial", "file:console.log");  // ttyS0: the kernel's and /init's messages
+  option("-serial", "file:steps.log");    // ttyS1: the step records
+  option("-kernel", kernel.image);
+  option("-initrd", "initramfs.cpio");
+  option("-append", "console=ttyS0 quiet panic=-1");
   // Hardware virtualization where the machine offers it, else emulation.
-  if (access("/dev/kvm", R_OK | W_OK) == 0) command.insert(command.end(), {"-accel", "kvm"});
-  command.insert(command.end(), {"-accel", "tcg"});
+  if (access("/dev/kvm", R_OK | W_OK) == 0) option("-accel", "kvm");
+  option("-accel", "tcg");
   return command;
 }
 
@@ -84,6 +79,8 @@ std::vector<std::string> qemuCommand(const std::string& qemu, const Kernel& kern
 Boot bootGuest(const Guest& guest, const BootSettings& settings) {
   if (const std::string problem = checkSteps(guest); !problem.empty())
     return notBooted(BootStatus::failed, problem);
+  if (guest.virtualCamera && settings.virtualCamera.empty())
+    return notBooted(BootStatus::failed, "the guest needs the virtual camera program");
   const auto qemu = findProgram("qemu-system-x86_64");
   if (!qemu) return notBooted(BootStatus::unavailable, "no qemu-system-x86_64 (qemu-system-x86)");
   auto busybox = findProgram("/bin/busybox");
@@ -115,12 +112,12 @@ Boot bootGuest(const Guest& guest, const BootSettings& settings) {
       !failure.empty())
     return notBooted(BootStatus::failed, "initramfs: " + failure);
 
-  const RunOutcome ran = runCaptured({qemuCommand(*qemu, kernel, run),
+  const RunOutcome ran = runCaptured({qemuCommand(*qemu, kernel),
                                       {},
                                       {},
                                       {},
                                       std::int64_t{settings.timeoutSeconds} * 1000,
-                                      {}});
+                                      run.string()});
   Boot boot{BootStatus::booted,
             {},
             parseStepRecords(fileText(run / "steps.log")),

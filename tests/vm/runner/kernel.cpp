@@ -30,7 +30,7 @@ std::optional<Kernel> cachedKernel(const fs::path& directory) {
   std::ifstream versionFile(directory / "version");
   std::string version;
   if (!std::getline(versionFile, version) || version.empty()) return std::nullopt;
-  const fs::path root = directory / "root";
+  const fs::path root = fs::absolute(directory / "root");
   const fs::path image = root / "boot" / ("vmlinuz-" + version);
   std::error_code error;
   if (!fs::exists(image, error) ||
