@@ -19,7 +19,9 @@ vm::Guest vmGuest() {
   if (programs.v4l2Ctl) guest.hostBinaries.push_back(*programs.v4l2Ctl);
   if (programs.strace) guest.hostBinaries.push_back(*programs.strace);
 
-  // Steps run in this order; add a test file's steps below.
+  // Steps run in this order. A test file adds its own with a function like
+  // infrastructureSteps(), declared in vm_plan.h and appended here; its tests
+  // then read the results with stepResult(name).
   for (vm::Step& step : infrastructureSteps(programs)) guest.steps.push_back(std::move(step));
   return guest;
 }

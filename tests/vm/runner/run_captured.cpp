@@ -116,6 +116,7 @@ RunOutcome runCaptured(const RunRequest& request) {
   close(failurePipe[0]);
   if (got == static_cast<ssize_t>(sizeof failure)) {
     waitpid(pid, nullptr, 0);
+    outcome.wallNanoseconds = monotonicNanoseconds() - startTime;
     close(outPipe[0]);
     close(errPipe[0]);
     outcome.startError = program + ": " + std::strerror(failure);
