@@ -20,13 +20,18 @@ namespace {
 
 // gadgetfs stalls a control transfer when it is read or written "in the wrong
 // direction": read an IN request, write an OUT one. An OUT request that
-// carries data cannot be stalled (its data stage already ran).
-void stall(int fd, bool in) {
+// carries data cannot be stalled (its data stage already ran), but its data
+// must still be read to close it.
+void refuse(int fd, const usb_ctrlrequest& setup) {
   char none = 0;
-  if (in)
+  if ((setup.bRequestType & USB_DIR_IN) != 0) {
     (void)!read(fd, &none, 0);
-  else
+  } else if (setup.wLength == 0) {
     (void)!write(fd, &none, 0);
+  } else {
+    Bytes data(setup.wLength);
+    (void)!read(fd, data.data(), data.size());
+  }
 }
 
 void acknowledge(int fd) {
@@ -41,24 +46,23 @@ void reply(int fd, const Bytes& data, unsigned length) {
 
 void answerStandard(int fd, const usb_ctrlrequest& setup) {
   const unsigned value = setup.wValue;
-  const bool in = (setup.bRequestType & USB_DIR_IN) != 0;
   switch (setup.bRequest) {
     case USB_REQ_GET_DESCRIPTOR:
       if ((value >> 8) == USB_DT_STRING) {
         if (const auto text = stringDescriptor(value & 0xffu))
           return reply(fd, *text, setup.wLength);
       }
-      return stall(fd, in);
+      return refuse(fd, setup);
     case USB_REQ_SET_CONFIGURATION:
       return acknowledge(fd);
     case USB_REQ_SET_INTERFACE:
       // Each interface has only alternate setting 0.
       if (value == 0 && setup.wIndex <= streamingInterface) return acknowledge(fd);
-      return stall(fd, in);
+      return refuse(fd, setup);
     case USB_REQ_GET_INTERFACE:
       return reply(fd, Bytes{0}, setup.wLength);
     default:
-      return stall(fd, in);
+      return refuse(fd, setup);
   }
 }
 
@@ -85,11 +89,11 @@ void answerClass(int fd, const usb_ctrlrequest& setup, CameraState& state, int l
     appendLine(logFd, requestLogLine(request, answer));
   if (in) {
     if (answer.error == RequestError::none) return reply(fd, answer.data, setup.wLength);
-    return stall(fd, true);
+    return refuse(fd, setup);
   }
   if (setup.wLength == 0) {
     if (answer.error == RequestError::none) return acknowledge(fd);
-    return stall(fd, false);
+    return refuse(fd, setup);
   }
   // A refused SET_CUR with data: the error code control tells the host.
 }
@@ -100,7 +104,7 @@ void answerSetup(int fd, const usb_ctrlrequest& setup, CameraState& state, int l
   if (type == USB_TYPE_STANDARD) return answerStandard(fd, setup);
   if (type == USB_TYPE_CLASS && recipient == USB_RECIP_INTERFACE)
     return answerClass(fd, setup, state, logFd);
-  stall(fd, (setup.bRequestType & USB_DIR_IN) != 0);
+  refuse(fd, setup);
 }
 
 }  // namespace
