@@ -1,0 +1,31 @@
+// What the virtual camera remembers between requests.
+#pragma once
+
+#include <vector>
+
+#include "virtual_camera/class_requests.h"
+#include "virtual_camera/usb_bytes.h"
+
+namespace camknob::virtual_camera {
+
+struct CameraState {
+  std::vector<Bytes> current;  // one per controlTable() entry, in its order
+  RequestError lastError;      // what the request error code control reports
+  Bytes probe;                 // VideoStreaming probe and commit controls
+  Bytes commit;
+};
+
+CameraState initialCameraState();
+
+// The streaming probe control's setting when the camera starts.
+Bytes defaultProbe();
+
+// Answers a class request to either interface and records its outcome for
+// the request error code control.
+Answer answerClassRequest(CameraState& state, const ClassRequest& request);
+
+// The two halves of answerClassRequest.
+Answer answerControlRequest(CameraState& state, const ClassRequest& request);
+Answer answerStreamingRequest(CameraState& state, const ClassRequest& request);
+
+}  // namespace camknob::virtual_camera

@@ -1,0 +1,46 @@
+#include "vm_plan.h"
+
+#include <gtest/gtest.h>
+
+#include "runner/host_tools.h"
+
+namespace camknob::vmtests {
+
+GuestPrograms guestPrograms() {
+  return GuestPrograms{CAMKNOB_PATH, vm::findProgram("v4l2-ctl"), vm::findProgram("strace")};
+}
+
+vm::Guest vmGuest() {
+  const GuestPrograms programs = guestPrograms();
+  vm::Guest guest;
+  guest.vivid = true;
+  guest.virtualCamera = true;
+  guest.hostBinaries.push_back(programs.camknob);
+  if (programs.v4l2Ctl) guest.hostBinaries.push_back(*programs.v4l2Ctl);
+  if (programs.strace) guest.hostBinaries.push_back(*programs.strace);
+
+  // Steps run in this order. A test file adds its own with a function like
+  // infrastructureSteps(), declared in vm_plan.h and appended here; its tests
+  // then read the results with stepResult(name).
+  for (vm::Step& step : infrastructureSteps(programs)) guest.steps.push_back(std::move(step));
+  return guest;
+}
+
+vm::BootSettings bootSettings() {
+  return vm::BootSettings{CAMKNOB_VM_CACHE_DIR, CAMKNOB_VM_STEP_PATH, CAMKNOB_VIRTUAL_CAMERA_PATH};
+}
+
+const vm::Boot& sharedBoot() {
+  static const vm::Boot boot = vm::bootGuest(vmGuest(), bootSettings());
+  return boot;
+}
+
+const vm::StepResult* stepResult(std::string_view name) {
+  const vm::Boot& boot = sharedBoot();
+  const vm::StepResult* result = vm::findStep(boot, name);
+  if (result == nullptr)
+    ADD_FAILURE() << "step " << name << " sent no result (the guest's console follows the tests)";
+  return result;
+}
+
+}  // namespace camknob::vmtests
