@@ -23,6 +23,7 @@ vm::Guest vmGuest() {
   // infrastructureSteps(), declared in vm_plan.h and appended here; its tests
   // then read the results with stepResult(name).
   for (vm::Step& step : infrastructureSteps(programs)) guest.steps.push_back(std::move(step));
+  for (vm::Step& step : camknobSteps(programs)) guest.steps.push_back(std::move(step));
   return guest;
 }
 

@@ -30,6 +30,9 @@ GuestPrograms guestPrograms();
 // leave the camera's controls as they found them and its log empty.
 std::vector<vm::Step> infrastructureSteps(const GuestPrograms& programs);
 
+// Steps of camknob's own checks (camknob_vm_test.cpp).
+std::vector<vm::Step> camknobSteps(const GuestPrograms& programs);
+
 vm::Guest vmGuest();
 vm::BootSettings bootSettings();
 
