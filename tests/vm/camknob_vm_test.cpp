@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "ioctl_count.h"
 #include "vm_plan.h"
 
 namespace camknob::vmtests {
@@ -309,20 +310,6 @@ TEST(CamknobInVm, VividTakesUserAndPrivateControlsAndRefusesReadOnlyOnes) {
             "Failed to set 0x0098f90c: 1919184750 (rdon).");
   const json gain = controlOf(deviceNamed(response("ck.vivid-gain-manual", 0), "vivid"), "gain");
   EXPECT_EQ(gain["automatic"], false);
-}
-
-// The ioctls a traced run made on the node, from strace's lines.
-int ioctlsOn(const std::string& trace, const std::string& node) {
-  std::istringstream lines(trace);
-  std::string descriptor;
-  int count = 0;
-  for (std::string line; std::getline(lines, line);) {
-    if (line.rfind("openat(", 0) == 0 && line.find("\"" + node + "\"") != std::string::npos)
-      descriptor = line.substr(line.rfind("= ") + 2);
-    else if (!descriptor.empty() && line.rfind("ioctl(" + descriptor + ",", 0) == 0)
-      ++count;
-  }
-  return count;
 }
 
 TEST(CamknobInVm, ListsTheCameraWithFewerIoctlsPerControlThanV4l2Ctl) {
