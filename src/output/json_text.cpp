@@ -208,11 +208,35 @@ bool appendDevice(std::string& out, const CameraDevice& device) {
   return ok;
 }
 
+// No response text is longer than this: every key and punctuation mark,
+// every string escaped at worst six bytes for one, every number at its
+// longest. Room reserved once is never copied as the text grows, and pages of
+// it that stay unused cost no memory.
+std::size_t sizeBound(const CameraResponse& response) {
+  constexpr std::size_t escaped = 6, number = 32, byteText = 4;
+  const auto optionalSize = [](const std::optional<std::string>& text) {
+    return text ? text->size() : 0;
+  };
+  std::size_t bound = 64 + escaped * optionalSize(response.error);
+  for (const CameraDevice& device : response.devices) {
+    bound += 128 +
+             escaped * (device.uid.size() + device.name.size() + optionalSize(device.manufacturer));
+    for (const CameraControl& control : device.controls) {
+      bound += 384 + 3 * number +
+               escaped * (control.kind.size() + control.classCode.size() +
+                          optionalSize(control.name) + optionalSize(control.valueMode));
+      if (control.nativeData) bound += byteText * control.nativeData->size();
+      if (control.nativeDataRange) bound += byteText * control.nativeDataRange->size();
+    }
+  }
+  return bound;
+}
+
 }  // namespace
 
 std::optional<std::string> encodeResponse(const CameraResponse& response) {
   std::string out;
-  out.reserve(512 + 1024 * response.devices.size());
+  out.reserve(sizeBound(response));
   out += "{\"devices\":[";
   for (std::size_t i = 0; i < response.devices.size(); ++i) {
     if (i != 0) out.push_back(',');
