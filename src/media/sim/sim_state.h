@@ -1,7 +1,7 @@
 // The simulated service's own state, shared by its store and its operations.
 #pragma once
 
-#include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -10,10 +10,17 @@
 
 namespace camknob::sim {
 
+struct InjectedFault {
+  std::size_t call;
+  Fault fault;
+};
+
 struct State {
   System system;
   std::vector<Call> log;
   bool recording = false;
+  std::size_t calls = 0;
+  std::optional<InjectedFault> fault;
   std::set<const std::string*> liveStrings;
   WriteHook writeHook;
 };

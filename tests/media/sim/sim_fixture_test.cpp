@@ -7,6 +7,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "media/sim/sim_fixture_file.h"
+
 namespace camknob::sim {
 namespace {
 
@@ -29,7 +31,7 @@ TEST(SimFixture, BuildsTheSystemObjectDevicesAndControls) {
   EXPECT_EQ(idsOf(system.objects.at(33).properties.at(fourCharCode("ownd"))),
             (std::vector<ObjectId>{41, 42}));
   EXPECT_EQ(system.objects.at(60).properties.count(fourCharCode("ownd")), 0u);
-  EXPECT_EQ(system.objects.at(33).properties.at(fourCharCode("lmak")).text, "Acme");
+  EXPECT_EQ(system.objects.at(33).properties.at(fourCharCode("lmak")).text(), "Acme");
 
   const Object& control = system.objects.at(41);
   EXPECT_EQ(uint32Of(control.properties.at(fourCharCode("clas"))), fourCharCode("brit"));
@@ -37,15 +39,16 @@ TEST(SimFixture, BuildsTheSystemObjectDevicesAndControls) {
   EXPECT_TRUE(std::isnan(float32Of(control.properties.at(fourCharCode("fcav")))));
   EXPECT_TRUE(std::isinf(rangeOf(control.properties.at(fourCharCode("fcnr"))).mMaximum));
   EXPECT_EQ(uint32Of(control.properties.at(fourCharCode("fcam"))), 4294967295u);
-  EXPECT_TRUE(control.properties.at(fourCharCode("fcnd")).bytes.empty());
-  EXPECT_EQ(control.settable,
-            (std::set<std::uint32_t>{fourCharCode("fcnv"), fourCharCode("fcoo")}));
+  EXPECT_TRUE(control.properties.at(fourCharCode("fcnd")).bytes().empty());
+  EXPECT_EQ(control.settable, (FlatSet<std::uint32_t>{fourCharCode("fcnv"), fourCharCode("fcoo")}));
   EXPECT_EQ(control.refuse.at(fourCharCode("fcam")), -50);
   EXPECT_EQ(uint32Of(system.objects.at(42).properties.at(fourCharCode("clas"))),
             fourCharCode("pan "));
 }
 
 TEST(SimFixture, FaultsNameWhereAndWhat) {
+  const std::string hugeInteger =
+      R"({"devices": [{"objectId": 2, "properties": {"fcnv": 1)" + std::string(400, '0') + "}}]}";
   const std::pair<std::string_view, std::string_view> cases[] = {
       {R"({"devices": [)", "parse error"},
       {R"([])", "fixture: expected an object"},
@@ -54,6 +57,8 @@ TEST(SimFixture, FaultsNameWhereAndWhat) {
       {R"({"devices": [{"properties": {}}]})", "devices[0]: missing \"objectId\""},
       {R"({"devices": [{"objectId": -1}]})", "devices[0].objectId: expected an integer"},
       {R"({"devices": [{"objectId": 1}]})", "devices[0].objectId: 1 is the system object"},
+      {R"({"devices": [{"objectId": 0}]})", "devices[0].objectId: expected an integer from 2"},
+      {R"({"devices": [{"objectId": 4294967296}]})", "devices[0].objectId: expected an integer"},
       {R"({"devices": [{"objectId": 2}, {"objectId": 3, "controls": [{"objectId": 2}]}]})",
        "devices[1].controls[0].objectId: 2 is used twice"},
       {R"({"devices": [{"objectId": 2, "properties": {"uid": "x"}}]})",
@@ -74,6 +79,32 @@ TEST(SimFixture, FaultsNameWhereAndWhat) {
        "devices[0].settable[0]: unknown selector"},
       {R"({"devices": [{"objectId": 2, "refuse": {"fcnv": 0}}]})",
        "devices[0].refuse.fcnv: expected a non-zero 32-bit status"},
+      {R"({"devices": [{"objectId": 2, "refuse": {"fcnv": 18446744073709551615}}]})",
+       "devices[0].refuse.fcnv: expected a non-zero 32-bit status"},
+      {R"({"devices": [{"objectId": 2, "refuse": {"fcnv": 4294967296}}]})",
+       "expected a non-zero 32-bit status"},
+      {R"({"devices": [{"objectId": 2, "refuse": {"fcnv": -2147483649}}]})",
+       "expected a non-zero 32-bit status"},
+      // Numbers beyond a double stop the load like any other fault.
+      {R"({"devices": [], "x": 1e400})", "number overflow"},
+      {hugeInteger, "number overflow"},
+      // The whole text is the fixture, NUL bytes and all.
+      {std::string_view("{\"devices\": []}\0junk {{{", 25), "a NUL byte at byte 15"},
+      {R"({"devices": []} {"devices": []})", "parse error"},
+      {R"({"devices": [], "devices": []})", "fixture: \"devices\" is given twice"},
+      {R"({"devices": [{"objectId": 2, "properties": {"lnam": "a", "lnam": "b"}}]})",
+       "devices[0].properties.lnam: is given twice"},
+      {R"({"devices": [{"objectId": 2, "objectId": 3}]})",
+       "devices[0]: \"objectId\" is given twice"},
+      {R"({"devices": [{"objectId": 2, "properties": {"fcnr": [1, [2]]}}]})",
+       "devices[0].properties.fcnr[1]: expected a number"},
+      {R"({"devices": [{"objectId": 2, "properties": {"fcnr": [1, "x", 3]}}]})",
+       "devices[0].properties.fcnr: expected [minimum, maximum]"},
+      {R"({"devices": [5]})", "devices[0]: expected an object"},
+      {R"({"devices": [{"objectId": 2, "controls": [{"objectId": 3}, 7]}]})",
+       "devices[0].controls[1]: expected an object"},
+      {R"({"devices": [{"objectId": 2}, {"objectId": 3, "settable": ["fcnv", 5]}]})",
+       "devices[1].settable[1]: expected a selector"},
       {R"({"devices": [{"objectId": 2, "controls": [{"objectId": 3, "controls": []}]}]})",
        "devices[0].controls[0]: unknown key \"controls\""},
   };
@@ -83,6 +114,27 @@ TEST(SimFixture, FaultsNameWhereAndWhat) {
     EXPECT_NE(loaded.fault.find(fault), std::string::npos) << text << " gave: " << loaded.fault;
     EXPECT_EQ(loaded.fault.find('\n'), std::string::npos);
   }
+}
+
+// Keys, selectors and broken text from the file are quoted in the fault with
+// their control characters escaped, so that it stays one line.
+TEST(SimFixture, FaultsStayOnOneLine) {
+  const std::string_view cases[] = {
+      "{\"devices\": [{\"objectId\": 2, \"properties\": {\"ln\\nam\": 1}}]}",
+      "{\"devices\": [{\"objectId\": 2, \"na\\r\\nme\": 1}]}",
+      "{\"de\\u0001vices\": []}",
+      "{\"devices\": [\n\n\n",
+      "{\"devices\": [{\"objectId\": 2, \"settable\": [\"a\\nb\"]}]}",
+  };
+  for (const std::string_view text : cases) {
+    const FixtureLoad loaded = parseFixture(text);
+    ASSERT_FALSE(loaded.system) << text;
+    for (const char c : loaded.fault)
+      EXPECT_GE(static_cast<unsigned char>(c), 0x20u) << loaded.fault;
+  }
+  EXPECT_EQ(oneLine("a\nb\x7f\x01"
+                    "c\xc3\xa9"),
+            "a\\x0ab\\x7f\\x01c\xc3\xa9");
 }
 
 TEST(SimFixture, SavedTextLoadsBackToTheSameSystem) {
@@ -106,26 +158,22 @@ TEST(SimFixture, SavedTextLoadsBackToTheSameSystem) {
   EXPECT_EQ(document["devices"][0]["controls"][0]["properties"]["clas"], 1);
 }
 
-TEST(SimFixture, SaveReplacesTheFileAndReportsAFailure) {
-  const auto directory =
-      std::filesystem::temp_directory_path() /
-      ("camknob-fixture-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-  std::filesystem::create_directories(directory);
-  const std::string path = (directory / "camera.json").string();
-  const System system = parsed(R"({"devices": [{"objectId": 2, "properties": {"lnam": "X"}}]})");
-  ASSERT_EQ(saveFixture(system, path), noErr);
-  const FixtureLoad loaded = loadFixture(path);
-  ASSERT_TRUE(loaded.system) << loaded.fault;
-  EXPECT_EQ(loaded.system->objects.at(2).properties.at(fourCharCode("lnam")).text, "X");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory),
-                          std::filesystem::directory_iterator()),
-            1);  // no temporary file left behind
-
-  EXPECT_NE(saveFixture(system, (directory / "missing" / "camera.json").string()), noErr);
-  const FixtureLoad absent = loadFixture((directory / "nothing.json").string());
-  EXPECT_FALSE(absent.system);
-  EXPECT_NE(absent.fault.find("cannot open"), std::string::npos);
-  std::filesystem::remove_all(directory);
+TEST(SimFixture, SavedTextIsOneLinePerObjectAndReadable) {
+  const System system = parsed(R"({"devices": [
+    {"objectId": 33, "properties": {"uid ": "A1"}, "controls": [
+      {"objectId": 41, "properties": {"clas": "brit", "fcnv": 0.1, "fcnr": [0, 255]}},
+      {"objectId": 42, "properties": {"clas": 1, "fcnd": [1, 2]}, "settable": ["fcnd"],
+       "refuse": {"fcnv": -50}}]},
+    {"objectId": 60, "properties": {}}]})");
+  EXPECT_EQ(fixtureText(system), R"({"devices": [
+  {"objectId": 33, "properties": {"uid ": "A1"}, "controls": [
+    {"objectId": 41, "properties": {"clas": "brit", "fcnr": [0, 255], "fcnv": 0.1}},
+    {"objectId": 42, "properties": {"clas": 1, "fcnd": [1, 2]}, "settable": ["fcnd"], "refuse": {"fcnv": -50}}
+  ]},
+  {"objectId": 60, "properties": {}}
+]}
+)");
+  EXPECT_EQ(fixtureText(System{}), "{\"devices\": []}\n");
 }
 
 TEST(SimFixture, DemoSystemAndShippedExamplesLoad) {
