@@ -65,20 +65,22 @@ std::string largeFixtureText() {
   return text + "\n]}\n";
 }
 
-// The fixture, written once per benchmark run into a folder of its own.
+// The fixture, written once per benchmark run into a folder of its own that
+// goes when the run ends.
 const std::string& largeFixturePath() {
-  static const std::string path = [] {
-    std::string folder = (std::filesystem::temp_directory_path() / "camknob-bench-XXXXXX").string();
-    if (mkdtemp(folder.data()) == nullptr) std::abort();
-    const std::string file = folder + "/large.json";
-    std::ofstream(file) << largeFixtureText();
+  static const std::string* const path = [] {
+    static const std::string* folder = nullptr;  // outlives every destructor
+    std::string made = (std::filesystem::temp_directory_path() / "camknob-bench-XXXXXX").string();
+    if (mkdtemp(made.data()) == nullptr) std::abort();
+    folder = new std::string(made);
+    std::ofstream(made + "/large.json") << largeFixtureText();
     std::atexit([] {
       std::error_code ignored;
-      std::filesystem::remove_all(std::filesystem::path(largeFixturePath()).parent_path(), ignored);
+      std::filesystem::remove_all(*folder, ignored);
     });
-    return file;
+    return new std::string(made + "/large.json");
   }();
-  return path;
+  return *path;
 }
 
 struct Measured {
