@@ -1,10 +1,12 @@
 #include "media/sim/sim_fixture.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 
 #include "media/sim/sim_fixture_file.h"
@@ -174,6 +176,65 @@ TEST(SimFixture, SavedTextIsOneLinePerObjectAndReadable) {
 ]}
 )");
   EXPECT_EQ(fixtureText(System{}), "{\"devices\": []}\n");
+}
+
+// A change through the fixture file: applied to the file as it is then (not
+// as this run read it), saved in one step, never through a name planted
+// beside it.
+TEST(SimFixture, CommitAppliesTheChangeToTheFileAsItIsNow) {
+  const auto folder =
+      std::filesystem::temp_directory_path() / ("camknob-commit-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  const std::string path = (folder / "camera.json").string();
+  const auto write = [](const std::string& where, std::string_view text) {
+    std::ofstream(where, std::ios::binary) << text;
+  };
+  write(path, R"({"devices": [{"objectId": 2, "controls": [
+    {"objectId": 3, "properties": {"fcnv": 1}, "settable": ["fcnv"]},
+    {"objectId": 4, "properties": {"fcnv": 1}, "settable": ["fcnv"]}]}]})");
+  // The old temporary name, planted as a link to a file that must survive.
+  const std::string victim = (folder / "victim").string();
+  write(victim, "keep");
+  std::filesystem::create_symlink(victim, path + ".tmp-" + std::to_string(::getpid()));
+
+  const auto setTo = [](ObjectId object, float value) {
+    return [object, value](System& system) {
+      auto& properties = system.objects.at(object).properties;
+      if (properties.count(fourCharCode("fcnv")) == 0) return unknownProperty;
+      properties[fourCharCode("fcnv")] = float32Value(value);
+      return noErr;
+    };
+  };
+  Commit first = commitChange(path, setTo(3, 5));
+  ASSERT_EQ(first.status, noErr);
+  ASSERT_TRUE(first.system);
+  // Another run's change lands meanwhile; this run's next change keeps it.
+  ASSERT_EQ(commitChange(path, setTo(4, 7)).status, noErr);
+  const FixtureLoad loaded = loadFixture(path);
+  ASSERT_TRUE(loaded.system) << loaded.fault;
+  EXPECT_EQ(float32Of(loaded.system->objects.at(3).properties.at(fourCharCode("fcnv"))), 5.0f);
+  EXPECT_EQ(float32Of(loaded.system->objects.at(4).properties.at(fourCharCode("fcnv"))), 7.0f);
+
+  // A refused change writes nothing.
+  const std::string before = [&] {
+    std::ifstream file(path);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  }();
+  EXPECT_EQ(commitChange(path, [](System&) { return notSettable; }).status, notSettable);
+  std::ifstream after(path);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}), before);
+
+  std::ifstream kept(victim);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
+  // The fixture, the victim and the planted link: no temporary left behind.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                          std::filesystem::directory_iterator()),
+            3);
+  // A file that is gone, or no fixture any more, cannot take a change.
+  write(path, "{");
+  EXPECT_EQ(commitChange(path, setTo(3, 1)).status, unspecified);
+  EXPECT_EQ(commitChange((folder / "missing.json").string(), setTo(3, 1)).status, unspecified);
+  std::filesystem::remove_all(folder);
 }
 
 TEST(SimFixture, DemoSystemAndShippedExamplesLoad) {
