@@ -496,24 +496,30 @@ void appendNumber(std::string& out, Number number) {
   out.append(digits, end);
 }
 
-bool appendNonFinite(std::string& out, double number) {
-  if (std::isnan(number))
+// The numbers whose shortest text would not read back as themselves: the
+// non-finite ones, kept as text, and negative zero, which "-0" (read as the
+// integer 0) would lose.
+bool appendSpecial(std::string& out, double number) {
+  if (std::isnan(number)) {
     out += "\"nan\"";
-  else if (std::isinf(number))
+  } else if (std::isinf(number)) {
     out += number > 0 ? "\"inf\"" : "\"-inf\"";
-  else
+  } else if (number == 0 && std::signbit(number)) {
+    out += "-0.0";
+  } else {
     return false;
+  }
   return true;
 }
 
 void appendReal(std::string& out, double number) {
-  if (!appendNonFinite(out, number)) appendNumber(out, number);
+  if (!appendSpecial(out, number)) appendNumber(out, number);
 }
 
 // A float as its shortest text when reading that text back (as the loader
 // does, through a double) gives the same float; else the double's text.
 void appendFloat(std::string& out, float number) {
-  if (appendNonFinite(out, number)) return;
+  if (appendSpecial(out, number)) return;
   char digits[40];
   const auto [end, error] = std::to_chars(digits, digits + sizeof digits, number);
   double back = 0;

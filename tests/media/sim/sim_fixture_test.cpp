@@ -143,7 +143,8 @@ TEST(SimFixture, SavedTextLoadsBackToTheSameSystem) {
   const std::string original = R"({"devices": [
     {"objectId": 33, "properties": {"uid ": "A1", "lnam": "Cam \/ \u00e9"},
      "controls": [{"objectId": 41, "properties": {"clas": 1, "fcnv": 1.00000011920928955078125,
-                   "fcnr": ["-inf", "nan"], "fcdr": [0, 255]},
+                   "fcnr": ["-inf", "nan"], "fcdr": [0, 255], "fcav": -0.0,
+                   "fcar": [-0.0, 2.2756484e-12]},
                    "settable": ["fcnv", "lmak"], "refuse": {"fcoo": 2147483648}}]},
     {"objectId": 60, "properties": {"uid ": "B2", "lnam": "Other"}, "controls": []}]})";
   const System first = parsed(original);
@@ -153,6 +154,10 @@ TEST(SimFixture, SavedTextLoadsBackToTheSameSystem) {
   EXPECT_EQ(float32Of(second.objects.at(41).properties.at(fourCharCode("fcnv"))),
             float32Of(first.objects.at(41).properties.at(fourCharCode("fcnv"))));
   EXPECT_EQ(second.objects.at(41).refuse.at(fourCharCode("fcoo")), INT32_MIN);
+  // Negative zero stays negative (found by fuzzing: it came back as 0).
+  EXPECT_TRUE(std::signbit(float32Of(second.objects.at(41).properties.at(fourCharCode("fcav")))));
+  EXPECT_TRUE(
+      std::signbit(rangeOf(second.objects.at(41).properties.at(fourCharCode("fcar"))).mMinimum));
   EXPECT_EQ(second.objects.at(60).properties.count(fourCharCode("ownd")), 1u);
   const auto document = nlohmann::json::parse(saved);
   EXPECT_EQ(document["devices"][0]["controls"][0]["properties"]["fcnr"],
