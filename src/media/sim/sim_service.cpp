@@ -196,7 +196,12 @@ Status setPropertyData(ObjectId object, const PropertyAddress& address, std::uin
 std::optional<std::string> stringText(StringRef reference) {
   const auto fault = serviceCall(Operation::StringText, 0, PropertyAddress{0, 0, 0}, 0, nullptr);
   if (fault == Fault::Unconvertible) return std::nullopt;
-  return *static_cast<const std::string*>(reference);
+  // Only a reference this service handed out and that is not yet released
+  // has a text: a caller told to read a string where another shape was
+  // stored gets bytes that are no reference at all.
+  const auto* text = static_cast<const std::string*>(reference);
+  if (state().liveStrings.count(text) == 0) return std::nullopt;
+  return *text;
 }
 
 void releaseString(StringRef reference) {
