@@ -47,6 +47,15 @@ TEST(SimService, SettableQuestionOnAnAbsentPropertyFails) {
   EXPECT_FALSE(isSettable(33, selectors::manufacturer));
 }
 
+// Found by fuzzing: bytes read as a string reach stringText as a reference
+// the service never made; they have no text, and nothing follows them.
+TEST(SimService, BytesReadAsAStringAreNoReference) {
+  useFixture(R"({"devices": [{"objectId": 33, "controls": [
+    {"objectId": 41, "properties": {"fcnd": [1, 2, 3, 4, 5, 6, 7, 8]}}]}]})");
+  EXPECT_EQ(readString(41, selectors::nativeData), std::nullopt);
+  EXPECT_EQ(sim::liveStringCount(), 0u);
+}
+
 // The hook takes the write over: it applies the change to a system of its
 // own, and that system becomes the store when the hook reports success.
 TEST(SimService, WriteHookAppliesTheChangeToItsOwnSystem) {
