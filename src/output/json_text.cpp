@@ -42,45 +42,56 @@ bool isValidUtf8(std::string_view text) {
   return true;
 }
 
-void appendJsonString(std::string& out, std::string_view text) {
+namespace {
+
+// The escape of a byte that JSON text cannot hold as it is (or that is
+// written escaped, the slash); empty for every other byte.
+std::string_view escapeOf(char c, char (&spelled)[7]) {
   static constexpr char hex[] = "0123456789abcdef";
-  out.push_back('"');
-  for (const char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '/':
-        out += "\\/";
-        break;
-      case '\b':
-        out += "\\b";
-        break;
-      case '\f':
-        out += "\\f";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          out += "\\u00";
-          out.push_back(hex[(c >> 4) & 0xF]);
-          out.push_back(hex[c & 0xF]);
-        } else {
-          out.push_back(c);
-        }
-    }
+  switch (c) {
+    case '"':
+      return "\\\"";
+    case '\\':
+      return "\\\\";
+    case '/':
+      return "\\/";
+    case '\b':
+      return "\\b";
+    case '\f':
+      return "\\f";
+    case '\n':
+      return "\\n";
+    case '\r':
+      return "\\r";
+    case '\t':
+      return "\\t";
+    default:
+      if (static_cast<unsigned char>(c) >= 0x20) return {};
+      spelled[0] = '\\';
+      spelled[1] = 'u';
+      spelled[2] = '0';
+      spelled[3] = '0';
+      spelled[4] = hex[(c >> 4) & 0xF];
+      spelled[5] = hex[c & 0xF];
+      return {spelled, 6};
   }
+}
+
+}  // namespace
+
+void appendJsonString(std::string& out, std::string_view text) {
+  out.push_back('"');
+  // Runs of bytes that need no escape go in whole.
+  std::size_t plain = 0;
+  char spelled[7];
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::string_view escape = escapeOf(text[i], spelled);
+    if (escape.empty()) continue;
+    out.append(text.data() + plain, i - plain);
+    out.append(escape);
+    plain = i + 1;
+  }
+  out.append(text.data() + plain, text.size() - plain);
   out.push_back('"');
 }
 

@@ -14,7 +14,8 @@ namespace camknob::sim {
 
 struct FixtureLoad {
   std::optional<System> system;
-  std::string fault;  // why there is no system, in one line
+  std::string fault;       // why there is no system, in one line
+  std::size_t textHash{};  // of the file's text, to know it again (loadFixture)
 };
 
 // The whole text is the fixture: a NUL byte or anything after the document

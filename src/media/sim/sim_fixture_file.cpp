@@ -9,7 +9,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <string_view>
 
 namespace camknob::sim {
 
@@ -129,14 +131,16 @@ FixtureLoad loadFixture(const std::string& path) {
   if (file.fd < 0)
     return {std::nullopt, oneLine("cannot open: " + std::string(std::strerror(errno)))};
   FileText read = readWhole(file.fd);
-  if (!read.text) return {std::nullopt, read.fault};
-  return parseFixture(*read.text);
+  if (!read.text) return {std::nullopt, read.fault, {}};
+  FixtureLoad loaded = parseFixture(*read.text);
+  loaded.textHash = std::hash<std::string_view>{}(*read.text);
+  return loaded;
 }
 
-Commit commitChange(const std::string& path, const Change& change) {
+Commit commitChange(FixtureFile& file, const Change& change, const System& changed) {
   // The file a symbolic link names is the one changed, beside itself.
   char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved) == nullptr) return failed(unspecified);
+  if (::realpath(file.path.c_str(), resolved) == nullptr) return failed(unspecified);
   const std::string target = resolved;
 
   // The lock is the file's own. A run that waited for it may find the file
@@ -162,15 +166,22 @@ Commit commitChange(const std::string& path, const Change& change) {
 
   FileText read = readWhole(lock.fd);
   if (!read.text) return failed(unspecified);
-  FixtureLoad loaded = parseFixture(*read.text);
-  if (!loaded.system) return failed(unspecified);
+  std::optional<System> current;
+  if (std::hash<std::string_view>{}(*read.text) != file.textHash) {
+    // Another run changed the file: the write goes to what it holds now.
+    FixtureLoad loaded = parseFixture(*read.text);
+    if (!loaded.system) return failed(unspecified);
+    const Status applied = change(*loaded.system);
+    if (applied != noErr) return failed(applied);
+    current = std::move(loaded.system);
+  }
   read.text.reset();
 
-  const Status changed = change(*loaded.system);
-  if (changed != noErr) return failed(changed);
   if (!writable(target, status)) return failed(notPermitted);
-  if (!replaceFile(target, status, fixtureText(*loaded.system))) return failed(unspecified);
-  return Commit{noErr, std::move(loaded.system)};
+  const std::string text = fixtureText(current ? *current : changed);
+  if (!replaceFile(target, status, text)) return failed(unspecified);
+  file.textHash = std::hash<std::string_view>{}(text);
+  return Commit{noErr, std::move(current)};
 }
 
 }  // namespace camknob::sim

@@ -17,14 +17,22 @@ inline constexpr std::size_t fixtureSizeLimit = std::size_t(64) << 20;
 // of at most fixtureSizeLimit bytes, read whole.
 FixtureLoad loadFixture(const std::string& path);
 
-// One write to the fixture at `path` (or the file a symbolic link there
-// names), while holding the file's lock so that runs sharing it take turns:
-// the fixture is read again as it is on disk then, the change is applied to
-// that, and, if the change succeeds, the file is replaced in one step by a
-// temporary file beside it (created afresh, flushed to disk, with the file's
-// mode). A fixture the user may not write refuses the write with notPermitted;
-// any other failure to read or save it with unspecified. On success the
-// system is what the file now holds.
-Commit commitChange(const std::string& path, const Change& change);
+// A fixture file, and a hash of the text the run's system was last read from
+// or saved as.
+struct FixtureFile {
+  std::string path;
+  std::size_t textHash;
+};
+
+// One write to the fixture (or the file a symbolic link there names), made
+// while holding the file's lock, so that runs sharing it take turns: the file
+// is read again as it is then. Unchanged since this run read or saved it, it
+// gets `changed` (the run's system with the write made); changed by another
+// run, it gets the write applied to what it holds then, which the commit
+// gives back to become the run's system. The file is replaced in one step by
+// a temporary file beside it (created afresh, flushed to disk, with the
+// file's mode). A fixture the user may not write refuses the write with
+// notPermitted; any other failure to read or save it with unspecified.
+Commit commitChange(FixtureFile& file, const Change& change, const System& changed);
 
 }  // namespace camknob::sim

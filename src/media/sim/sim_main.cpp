@@ -49,8 +49,10 @@ int main(int argc, char** argv) {
     if (!loaded.system) return fixtureFault(path, loaded.fault);
     sim::reset(std::move(*loaded.system));
     if (!path.empty())
-      sim::setWriteHook(
-          [path](const sim::Change& change) { return sim::commitChange(path, change); });
+      sim::setWriteHook([file = sim::FixtureFile{path, loaded.textHash}](
+                            const sim::Change& change, const sim::System& changed) mutable {
+        return sim::commitChange(file, change, changed);
+      });
   } catch (const std::exception& error) {
     return fixtureFault(path, std::string("cannot load: ") + error.what());
   } catch (...) {

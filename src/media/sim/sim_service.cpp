@@ -83,9 +83,10 @@ bool fitsShape(const sim::Value& value, std::uint32_t dataSize) {
   }
 }
 
-// Every check a write passes, in order, and then the store.
+// Every check a write passes, in order, and then the store; the value it
+// replaced, if asked for.
 Status applyWrite(sim::System& system, ObjectId object, std::uint32_t selector,
-                  const std::vector<std::uint8_t>& bytes) {
+                  const std::vector<std::uint8_t>& bytes, sim::Value* replaced = nullptr) {
   if (const auto found = system.objects.find(object); found != system.objects.end()) {
     const auto refusal = found->second.refuse.find(selector);
     if (refusal != found->second.refuse.end()) return refusal->second;
@@ -95,6 +96,7 @@ Status applyWrite(sim::System& system, ObjectId object, std::uint32_t selector,
   if (found.object->settable.count(selector) == 0) return sim::notSettable;
   const auto dataSize = static_cast<std::uint32_t>(bytes.size());
   if (!fitsShape(*found.value, dataSize)) return sim::badSize;
+  if (replaced != nullptr) *replaced = *found.value;
   found.value->setBytes(bytes);
   return noErr;
 }
@@ -184,13 +186,21 @@ Status setPropertyData(ObjectId object, const PropertyAddress& address, std::uin
   std::vector<std::uint8_t> stored(bytes, bytes + dataSize);
   const std::uint32_t selector = address.mSelector;
   sim::State& current = state();
-  if (!current.writeHook) return applyWrite(current.system, object, selector, stored);
+  sim::Value replaced;
+  const Status status = applyWrite(current.system, object, selector, stored, &replaced);
+  if (status != noErr || !current.writeHook) return status;
 
-  sim::Commit commit = current.writeHook([object, selector, &stored](sim::System& system) {
-    return applyWrite(system, object, selector, stored);
-  });
-  if (commit.status == noErr && commit.system) current.system = std::move(*commit.system);
-  return commit.status;
+  sim::Commit commit = current.writeHook(
+      [object, selector, &stored](sim::System& system) {
+        return applyWrite(system, object, selector, stored);
+      },
+      current.system);
+  if (commit.status != noErr) {
+    current.system.objects.at(object).properties.at(selector) = std::move(replaced);
+    return commit.status;
+  }
+  if (commit.system) current.system = std::move(*commit.system);
+  return noErr;
 }
 
 std::optional<std::string> stringText(StringRef reference) {

@@ -166,16 +166,19 @@ std::size_t liveStringCount();
 // of the service, it gives the write's status and changes nothing else.
 using Change = std::function<Status(System&)>;
 
-// What a write hook did with a change: its status and, on success, the system
-// that then holds the change, which becomes the store.
+// What a write hook did with a write: its status and, when the system it
+// keeps differs from the store, that system, which becomes the store.
 struct Commit {
   Status status;
   std::optional<System> system;
 };
 
-// Takes over every write, for a service whose system lives elsewhere too (a
-// fixture file shared by several runs).
-using WriteHook = std::function<Commit(const Change& change)>;
+// For a service whose system lives elsewhere too (a fixture file shared by
+// several runs): runs after every write the store accepted, with the store as
+// the write left it (`changed`) and the same write for any other system
+// (`change`). A status other than noErr refuses the write, and the store gets
+// its value back.
+using WriteHook = std::function<Commit(const Change& change, const System& changed)>;
 void setWriteHook(WriteHook hook);
 
 }  // namespace camknob::sim

@@ -194,6 +194,10 @@ TEST(SimFixture, CommitAppliesTheChangeToTheFileAsItIsNow) {
   const auto write = [](const std::string& where, std::string_view text) {
     std::ofstream(where, std::ios::binary) << text;
   };
+  const auto read = [](const std::string& where) {
+    std::ifstream file(where, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  };
   write(path, R"({"devices": [{"objectId": 2, "controls": [
     {"objectId": 3, "properties": {"fcnv": 1}, "settable": ["fcnv"]},
     {"objectId": 4, "properties": {"fcnv": 1}, "settable": ["fcnv"]}]}]})");
@@ -210,35 +214,55 @@ TEST(SimFixture, CommitAppliesTheChangeToTheFileAsItIsNow) {
       return noErr;
     };
   };
-  Commit first = commitChange(path, setTo(3, 5));
-  ASSERT_EQ(first.status, noErr);
-  ASSERT_TRUE(first.system);
-  // Another run's change lands meanwhile; this run's next change keeps it.
-  ASSERT_EQ(commitChange(path, setTo(4, 7)).status, noErr);
-  const FixtureLoad loaded = loadFixture(path);
+  const auto valueIn = [](const System& system, ObjectId object) {
+    return float32Of(system.objects.at(object).properties.at(fourCharCode("fcnv")));
+  };
+
+  // As this run read it: the run's changed system is what is saved.
+  FixtureLoad loaded = loadFixture(path);
   ASSERT_TRUE(loaded.system) << loaded.fault;
-  EXPECT_EQ(float32Of(loaded.system->objects.at(3).properties.at(fourCharCode("fcnv"))), 5.0f);
-  EXPECT_EQ(float32Of(loaded.system->objects.at(4).properties.at(fourCharCode("fcnv"))), 7.0f);
+  FixtureFile file{path, loaded.textHash};
+  System changed = *loaded.system;
+  ASSERT_EQ(setTo(3, 5)(changed), noErr);
+  Commit first = commitChange(file, setTo(3, 5), changed);
+  ASSERT_EQ(first.status, noErr);
+  EXPECT_FALSE(first.system);  // the run's system is the file's
+  EXPECT_EQ(valueIn(*loadFixture(path).system, 3), 5.0f);
 
-  // A refused change writes nothing.
-  const std::string before = [&] {
-    std::ifstream file(path);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-  }();
-  EXPECT_EQ(commitChange(path, [](System&) { return notSettable; }).status, notSettable);
-  std::ifstream after(path);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}), before);
+  // Another run's change lands meanwhile: this run's next change goes to the
+  // file as that left it, and the commit gives that system back.
+  FixtureFile other{path, loadFixture(path).textHash};
+  System otherChanged = *loadFixture(path).system;
+  ASSERT_EQ(setTo(4, 7)(otherChanged), noErr);
+  ASSERT_EQ(commitChange(other, setTo(4, 7), otherChanged).status, noErr);
+  ASSERT_EQ(setTo(3, 6)(changed), noErr);
+  Commit second = commitChange(file, setTo(3, 6), changed);
+  ASSERT_EQ(second.status, noErr);
+  ASSERT_TRUE(second.system);
+  EXPECT_EQ(valueIn(*second.system, 4), 7.0f);
+  const FixtureLoad now = loadFixture(path);
+  EXPECT_EQ(valueIn(*now.system, 3), 6.0f);
+  EXPECT_EQ(valueIn(*now.system, 4), 7.0f);
 
-  std::ifstream kept(victim);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
+  // A change the file's system refuses writes nothing.
+  other.textHash = 0;  // as if it had changed
+  const std::string before = read(path);
+  EXPECT_EQ(commitChange(
+                other, [](System&) { return notSettable; }, changed)
+                .status,
+            notSettable);
+  EXPECT_EQ(read(path), before);
+
+  EXPECT_EQ(read(victim), "keep");
   // The fixture, the victim and the planted link: no temporary left behind.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
                           std::filesystem::directory_iterator()),
             3);
-  // A file that is gone, or no fixture any more, cannot take a change.
+  // A file that is no fixture any more, or gone, cannot take a change.
   write(path, "{");
-  EXPECT_EQ(commitChange(path, setTo(3, 1)).status, unspecified);
-  EXPECT_EQ(commitChange((folder / "missing.json").string(), setTo(3, 1)).status, unspecified);
+  EXPECT_EQ(commitChange(other, setTo(3, 1), changed).status, unspecified);
+  FixtureFile missing{(folder / "missing.json").string(), 0};
+  EXPECT_EQ(commitChange(missing, setTo(3, 1), changed).status, unspecified);
   std::filesystem::remove_all(folder);
 }
 

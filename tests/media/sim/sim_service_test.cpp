@@ -56,29 +56,42 @@ TEST(SimService, BytesReadAsAStringAreNoReference) {
   EXPECT_EQ(sim::liveStringCount(), 0u);
 }
 
-// The hook takes the write over: it applies the change to a system of its
-// own, and that system becomes the store when the hook reports success.
-TEST(SimService, WriteHookAppliesTheChangeToItsOwnSystem) {
+// The hook sees every write the store accepted: it may refuse it (the store
+// gets its value back) or give a system of its own to become the store.
+TEST(SimService, WriteHookKeepsRefusesOrReplacesTheStore) {
   useFixture(R"({"devices": [{"objectId": 33, "controls": [
     {"objectId": 41, "properties": {"fcnv": 1, "fcam": 0}, "settable": ["fcnv"]}]}]})");
   sim::System elsewhere = sim::store();
   elsewhere.objects.at(41).properties[selectors::automaticManual] = sim::uint32Value(7);
-  Status saving = noErr;
-  sim::setWriteHook([&](const sim::Change& change) {
+  enum class Answer { Keep, Refuse, Replace } answer = Answer::Keep;
+  int calls = 0;
+  float seen = 0;
+  sim::setWriteHook([&](const sim::Change& change, const sim::System& changed) {
+    ++calls;
+    seen = sim::float32Of(changed.objects.at(41).properties.at(selectors::nativeValue));
+    if (answer == Answer::Refuse) return sim::Commit{sim::unspecified, std::nullopt};
+    if (answer == Answer::Keep) return sim::Commit{noErr, std::nullopt};
     sim::System copy = elsewhere;
     const Status status = change(copy);
-    if (status != noErr) return sim::Commit{status, std::nullopt};
-    if (saving != noErr) return sim::Commit{saving, std::nullopt};
-    elsewhere = copy;
-    return sim::Commit{noErr, std::move(copy)};
+    return sim::Commit{status, status == noErr ? std::optional(std::move(copy)) : std::nullopt};
   });
   EXPECT_EQ(writeFloat32(41, selectors::nativeValue, 5), noErr);
+  EXPECT_EQ(seen, 5.0f);
   EXPECT_EQ(readFloat32(41, selectors::nativeValue), 5.0f);
-  EXPECT_EQ(readUInt32(41, selectors::automaticManual), 7u);  // the hook's system now
-  EXPECT_EQ(writeUInt32(41, selectors::automaticManual, 1), sim::notSettable);
-  saving = sim::unspecified;
+
+  answer = Answer::Refuse;
   EXPECT_EQ(writeFloat32(41, selectors::nativeValue, 500), sim::unspecified);
-  EXPECT_EQ(readFloat32(41, selectors::nativeValue), 5.0f);
+  EXPECT_EQ(seen, 500.0f);
+  EXPECT_EQ(readFloat32(41, selectors::nativeValue), 5.0f);  // its value back
+
+  answer = Answer::Replace;
+  EXPECT_EQ(writeFloat32(41, selectors::nativeValue, 6), noErr);
+  EXPECT_EQ(readFloat32(41, selectors::nativeValue), 6.0f);
+  EXPECT_EQ(readUInt32(41, selectors::automaticManual), 7u);  // the hook's system now
+
+  // A write the store refuses never reaches the hook.
+  EXPECT_EQ(writeUInt32(41, selectors::automaticManual, 1), sim::notSettable);
+  EXPECT_EQ(calls, 3);
 }
 
 // One chosen call goes wrong in one way; the calls around it do not.
