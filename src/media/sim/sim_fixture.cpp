@@ -88,6 +88,10 @@ constexpr std::string_view notANumber = "expected a number, \"nan\", \"inf\" or 
 // text is only made when there is a fault.
 class FixtureReader {
  public:
+  // Room for the objects a text of this length holds, so that the table of
+  // objects is not rebuilt again and again as a large fixture is read.
+  explicit FixtureReader(std::size_t textSize) { system_.objects.reserve(textSize / 128); }
+
   bool null() { return value({Event::Kind::Other}); }
   bool boolean(bool) { return value({Event::Kind::Other}); }
   bool number_integer(std::int64_t number) {
@@ -646,7 +650,7 @@ FixtureLoad parseFixture(std::string_view text) {
       const auto at = static_cast<const char*>(nul) - text.data();
       return {std::nullopt, "a NUL byte at byte " + std::to_string(at) + ": not a JSON text"};
     }
-    FixtureReader reader;
+    FixtureReader reader(text.size());
     const auto textFault = readJson(text, reader);
     return std::move(reader).result(text, textFault);
   } catch (const std::exception& error) {

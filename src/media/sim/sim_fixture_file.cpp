@@ -38,14 +38,20 @@ int openQuietly(const std::string& path, int flags) {
   return fd;
 }
 
+// A file's whole text, read straight into memory of its own (not copied
+// through a buffer: a fixture may be tens of megabytes).
 struct FileText {
-  std::optional<std::string> text;
+  std::unique_ptr<char[]> bytes;
+  std::size_t size = 0;
   std::string fault;
+
+  bool read() const { return bytes != nullptr; }
+  std::string_view text() const { return {bytes.get(), size}; }
 };
 
 // The whole content of an open regular file of at most fixtureSizeLimit bytes.
 FileText readWhole(int fd) {
-  const auto fault = [](const std::string& what) { return FileText{std::nullopt, what}; };
+  const auto fault = [](const std::string& what) { return FileText{nullptr, 0, what}; };
   struct stat status {};
   if (::fstat(fd, &status) != 0) return fault("cannot read: " + std::string(std::strerror(errno)));
   if (S_ISDIR(status.st_mode)) return fault("cannot read: a folder");
@@ -54,21 +60,27 @@ FileText readWhole(int fd) {
       "cannot read: larger than " + std::to_string(fixtureSizeLimit >> 20) + " MiB";
   if (static_cast<std::uintmax_t>(status.st_size) > fixtureSizeLimit) return fault(tooLarge);
 
-  // One byte more than measured, to see a file that grew meanwhile.
-  const std::size_t room = static_cast<std::size_t>(status.st_size) + 1;
-  std::string text;
-  text.reserve(room);
-  std::unique_ptr<char[]> chunk(new char[std::min<std::size_t>(room, 1 << 16)]);
+  // One byte more than measured, to see a file that grew meanwhile; such a
+  // file is read again into room twice as large, up to the limit.
+  std::size_t room = static_cast<std::size_t>(status.st_size) + 1;
+  FileText read{std::unique_ptr<char[]>(new char[room]), 0, {}};
   for (;;) {
-    const std::size_t want = std::min<std::size_t>(room, 1 << 16);
-    const ssize_t got = ::read(fd, chunk.get(), want);
+    if (read.size == room) {
+      if (room > fixtureSizeLimit) return fault(tooLarge);
+      const std::size_t larger = std::min(room * 2, fixtureSizeLimit + 1);
+      std::unique_ptr<char[]> grown(new char[larger]);
+      std::memcpy(grown.get(), read.bytes.get(), read.size);
+      read.bytes = std::move(grown);
+      room = larger;
+    }
+    const ssize_t got = ::read(fd, read.bytes.get() + read.size, room - read.size);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return fault("cannot read: " + std::string(std::strerror(errno)));
     if (got == 0) break;
-    if (text.size() + static_cast<std::size_t>(got) > fixtureSizeLimit) return fault(tooLarge);
-    text.append(chunk.get(), static_cast<std::size_t>(got));
+    read.size += static_cast<std::size_t>(got);
   }
-  return {std::move(text), {}};
+  if (read.size > fixtureSizeLimit) return fault(tooLarge);
+  return read;
 }
 
 bool writeAll(int fd, std::string_view text) {
@@ -130,10 +142,10 @@ FixtureLoad loadFixture(const std::string& path) {
   const Descriptor file(openQuietly(path, O_RDONLY));
   if (file.fd < 0)
     return {std::nullopt, oneLine("cannot open: " + std::string(std::strerror(errno)))};
-  FileText read = readWhole(file.fd);
-  if (!read.text) return {std::nullopt, read.fault, {}};
-  FixtureLoad loaded = parseFixture(*read.text);
-  loaded.textHash = std::hash<std::string_view>{}(*read.text);
+  const FileText read = readWhole(file.fd);
+  if (!read.read()) return {std::nullopt, read.fault, {}};
+  FixtureLoad loaded = parseFixture(read.text());
+  loaded.textHash = std::hash<std::string_view>{}(read.text());
   return loaded;
 }
 
@@ -165,17 +177,17 @@ Commit commitChange(FixtureFile& file, const Change& change, const System& chang
   }
 
   FileText read = readWhole(lock.fd);
-  if (!read.text) return failed(unspecified);
+  if (!read.read()) return failed(unspecified);
   std::optional<System> current;
-  if (std::hash<std::string_view>{}(*read.text) != file.textHash) {
+  if (std::hash<std::string_view>{}(read.text()) != file.textHash) {
     // Another run changed the file: the write goes to what it holds now.
-    FixtureLoad loaded = parseFixture(*read.text);
+    FixtureLoad loaded = parseFixture(read.text());
     if (!loaded.system) return failed(unspecified);
     const Status applied = change(*loaded.system);
     if (applied != noErr) return failed(applied);
     current = std::move(loaded.system);
   }
-  read.text.reset();
+  read.bytes.reset();
 
   if (!writable(target, status)) return failed(notPermitted);
   const std::string text = fixtureText(current ? *current : changed);
