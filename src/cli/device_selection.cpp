@@ -1,6 +1,8 @@
 #include "cli/device_selection.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 namespace camknob {
 
@@ -17,11 +19,28 @@ bool equalIgnoringCase(std::string_view a, std::string_view b) {
                     [](char x, char y) { return foldedCase(x) == foldedCase(y); });
 }
 
+// Knuth-Morris-Pratt over folded letters: linear in the two lengths, so a
+// long --device text against a long name costs no more than reading both.
 bool containsIgnoringCase(std::string_view text, std::string_view wanted) {
-  if (wanted.empty()) return false;
-  const auto found = std::search(text.begin(), text.end(), wanted.begin(), wanted.end(),
-                                 [](char x, char y) { return foldedCase(x) == foldedCase(y); });
-  return found != text.end();
+  if (wanted.empty() || wanted.size() > text.size()) return false;
+  std::string pattern(wanted.size(), '\0');
+  std::transform(wanted.begin(), wanted.end(), pattern.begin(), foldedCase);
+  // border[i]: the length of the longest proper prefix of pattern[0..i] that
+  // is also its suffix.
+  std::vector<std::size_t> border(pattern.size(), 0);
+  for (std::size_t i = 1, length = 0; i < pattern.size(); ++i) {
+    while (length > 0 && pattern[i] != pattern[length]) length = border[length - 1];
+    if (pattern[i] == pattern[length]) ++length;
+    border[i] = length;
+  }
+  std::size_t matched = 0;
+  for (const char c : text) {
+    const char folded = foldedCase(c);
+    while (matched > 0 && folded != pattern[matched]) matched = border[matched - 1];
+    if (folded == pattern[matched]) ++matched;
+    if (matched == pattern.size()) return true;
+  }
+  return false;
 }
 
 }  // namespace

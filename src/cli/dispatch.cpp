@@ -1,9 +1,8 @@
 #include "cli/dispatch.h"
 
-#include <unistd.h>
-
 #include "cli/device_selection.h"
 #include "cli/pan_tilt_commands.h"
+#include "cli/settle_pause.h"
 #include "cli/value_commands.h"
 #include "discovery/list_devices.h"
 #include "output/write_response.h"
@@ -12,17 +11,16 @@ namespace camknob {
 
 namespace {
 
-// Give the device time to apply the change before it is read back.
-constexpr useconds_t settleMicroseconds = 80000;
-
-// The answer to list, and the end of every successful change.
+// The answer to list, and the end of every successful change. A success
+// whose answer could not be written is a failure for the caller all the same.
 int reportDevices(std::ostream& out) {
-  writeResponse(CameraResponse{.ok = true, .devices = listDevices(), .error = std::nullopt}, out);
-  return 0;
+  const bool written = writeResponse(
+      CameraResponse{.ok = true, .devices = listDevices(), .error = std::nullopt}, out);
+  return written ? 0 : 1;
 }
 
 int succeed(std::ostream& out) {
-  (void)usleep(settleMicroseconds);
+  pauseAfterChange();
   return reportDevices(out);
 }
 
@@ -37,27 +35,43 @@ CommandFailure runBranch(std::string_view command, const CommandLine& line,
   return "Unknown command: " + std::string(command) + ".";
 }
 
+// Selection and the command's branch over the list read first; that list is
+// gone by the time the ending reads the devices again.
+CommandFailure runCommand(std::string_view command, const CommandLine& line) {
+  const std::vector<CameraDevice> devices = listDevices();
+  const CameraDevice* device = selectedDevice(devices, line);
+  if (device == nullptr) return "Camera device was not found.";
+
+  const auto kind = argument(line, "--control");
+  const CameraControl* control = kind ? controlOfKind(*device, *kind) : nullptr;
+  return runBranch(command, line, *device, control);
+}
+
 }  // namespace
 
 int fail(const std::string& message, std::ostream& out) {
-  writeResponse(CameraResponse{.ok = false, .devices = listDevices(), .error = message}, out);
+  (void)writeResponse(CameraResponse{.ok = false, .devices = listDevices(), .error = message}, out);
   return 1;
 }
 
 int applyCommand(const CommandLine& line, std::ostream& out) {
   const std::string_view command = commandWord(line);
   if (command == "list") return reportDevices(out);
-
-  const std::vector<CameraDevice> devices = listDevices();
-  const CameraDevice* device = selectedDevice(devices, line);
-  if (device == nullptr) return fail("Camera device was not found.", out);
-
-  const auto kind = argument(line, "--control");
-  const CameraControl* control = kind ? controlOfKind(*device, *kind) : nullptr;
-
-  const CommandFailure failure = runBranch(command, line, *device, control);
+  const CommandFailure failure = runCommand(command, line);
   if (failure) return fail(*failure, out);
   return succeed(out);
+}
+
+int applyCommandToTheEnd(const CommandLine& line, std::ostream& out) noexcept {
+  try {
+    return applyCommand(line, out);
+  } catch (...) {
+    out.write(fallbackResponseLine.data(),
+              static_cast<std::streamsize>(fallbackResponseLine.size()));
+    out.put('\n');
+    out.flush();
+    return 1;
+  }
 }
 
 }  // namespace camknob

@@ -1,7 +1,9 @@
 #include <iostream>
 
 #include "cli/dispatch.h"
+#include "cli/standard_streams.h"
 
 int main(int argc, char** argv) {
-  return camknob::applyCommand(camknob::commandLineFrom(argc, argv), std::cout);
+  camknob::holdStandardDescriptors();
+  return camknob::applyCommandToTheEnd(camknob::commandLineFrom(argc, argv), std::cout);
 }

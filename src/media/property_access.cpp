@@ -73,7 +73,7 @@ std::optional<std::string> readString(ObjectId objectId, Selector selector) {
 
 std::optional<std::vector<std::uint8_t>> readBytes(ObjectId objectId, Selector selector) {
   const auto size = propertySize(objectId, selector, nullptr);
-  if (!size || *size == 0) return std::nullopt;
+  if (!size || *size == 0 || *size > maxPropertyBytes) return std::nullopt;
   std::vector<std::uint8_t> bytes(*size, 0);
   std::uint32_t used = 0;
   const PropertyAddress where = address(selector);
@@ -89,7 +89,7 @@ std::vector<ObjectId> readObjectIds(ObjectId objectId, Selector selector,
   const std::uint32_t qualifierSize = qualifierClass ? sizeof(qualifierValue) : 0;
 
   const auto size = propertySize(objectId, selector, qualifier, qualifierSize);
-  if (!size || *size == 0) return {};
+  if (!size || *size == 0 || *size > maxPropertyBytes) return {};
   // Room for every byte the service was told about, even a ragged tail, so
   // the data call can never write past the storage; only whole ids are kept.
   const std::uint32_t wholeIds = *size / sizeof(ObjectId);

@@ -15,6 +15,11 @@ namespace camknob {
 
 PropertyAddress address(Selector selector);
 
+// The largest byte block or id list read. No camera property comes near it; a
+// size beyond it is taken for a failed read rather than let a broken device
+// take the machine's memory (4 GiB of zeros, then as text in the response).
+inline constexpr std::uint32_t maxPropertyBytes = 1u << 20;
+
 std::optional<std::uint32_t> propertySize(ObjectId objectId, Selector selector,
                                           const void* qualifier, std::uint32_t qualifierSize = 0);
 

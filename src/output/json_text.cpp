@@ -44,45 +44,56 @@ bool isValidUtf8(std::string_view text) {
   return true;
 }
 
-void appendJsonString(std::string& out, std::string_view text) {
+namespace {
+
+// The escape of a byte that JSON text cannot hold as it is (or that is
+// written escaped, the slash); empty for every other byte.
+std::string_view escapeOf(char c, char (&spelled)[7]) {
   static constexpr char hex[] = "0123456789abcdef";
-  out.push_back('"');
-  for (const char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '/':
-        out += "\\/";
-        break;
-      case '\b':
-        out += "\\b";
-        break;
-      case '\f':
-        out += "\\f";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          out += "\\u00";
-          out.push_back(hex[(c >> 4) & 0xF]);
-          out.push_back(hex[c & 0xF]);
-        } else {
-          out.push_back(c);
-        }
-    }
+  switch (c) {
+    case '"':
+      return "\\\"";
+    case '\\':
+      return "\\\\";
+    case '/':
+      return "\\/";
+    case '\b':
+      return "\\b";
+    case '\f':
+      return "\\f";
+    case '\n':
+      return "\\n";
+    case '\r':
+      return "\\r";
+    case '\t':
+      return "\\t";
+    default:
+      if (static_cast<unsigned char>(c) >= 0x20) return {};
+      spelled[0] = '\\';
+      spelled[1] = 'u';
+      spelled[2] = '0';
+      spelled[3] = '0';
+      spelled[4] = hex[(c >> 4) & 0xF];
+      spelled[5] = hex[c & 0xF];
+      return {spelled, 6};
   }
+}
+
+}  // namespace
+
+void appendJsonString(std::string& out, std::string_view text) {
+  out.push_back('"');
+  // Runs of bytes that need no escape go in whole.
+  std::size_t plain = 0;
+  char spelled[7];
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::string_view escape = escapeOf(text[i], spelled);
+    if (escape.empty()) continue;
+    out.append(text.data() + plain, i - plain);
+    out.append(escape);
+    plain = i + 1;
+  }
+  out.append(text.data() + plain, text.size() - plain);
   out.push_back('"');
 }
 
@@ -201,11 +212,35 @@ bool appendDevice(std::string& out, const CameraDevice& device) {
   return ok;
 }
 
+// No response text is longer than this: every key and punctuation mark,
+// every string escaped at worst six bytes for one, every number at its
+// longest. Room reserved once is never copied as the text grows, and pages of
+// it that stay unused cost no memory.
+std::size_t sizeBound(const CameraResponse& response) {
+  constexpr std::size_t escaped = 6, number = 32, byteText = 4;
+  const auto optionalSize = [](const std::optional<std::string>& text) {
+    return text ? text->size() : 0;
+  };
+  std::size_t bound = 64 + escaped * optionalSize(response.error);
+  for (const CameraDevice& device : response.devices) {
+    bound += 128 +
+             escaped * (device.uid.size() + device.name.size() + optionalSize(device.manufacturer));
+    for (const CameraControl& control : device.controls) {
+      bound += 384 + 3 * number +
+               escaped * (control.kind.size() + control.classCode.size() +
+                          optionalSize(control.name) + optionalSize(control.valueMode));
+      if (control.nativeData) bound += byteText * control.nativeData->size();
+      if (control.nativeDataRange) bound += byteText * control.nativeDataRange->size();
+    }
+  }
+  return bound;
+}
+
 }  // namespace
 
 std::optional<std::string> encodeResponse(const CameraResponse& response) {
   std::string out;
-  out.reserve(512 + 1024 * response.devices.size());
+  out.reserve(sizeBound(response));
   out += "{\"devices\":[";
   for (std::size_t i = 0; i < response.devices.size(); ++i) {
     if (i != 0) out.push_back(',');

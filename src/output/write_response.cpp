@@ -4,12 +4,13 @@
 
 namespace camknob {
 
-void writeResponse(const CameraResponse& response, std::ostream& out) {
+bool writeResponse(const CameraResponse& response, std::ostream& out) {
   std::optional<std::string> text = encodeResponse(response);
   if (!text) text = std::string(fallbackResponseLine);
   text->push_back('\n');
   out.write(text->data(), static_cast<std::streamsize>(text->size()));
   out.flush();
+  return out.good();
 }
 
 }  // namespace camknob

@@ -12,7 +12,9 @@ namespace camknob {
 inline constexpr std::string_view fallbackResponseLine =
     R"({"ok":false,"devices":[],"error":"Failed to encode response"})";
 
-// Prints the response as exactly one line, all at once, or the fallback line.
-void writeResponse(const CameraResponse& response, std::ostream& out);
+// Prints the response as exactly one line, all at once, or the fallback line;
+// false when the line could not be written and flushed whole (standard output
+// closed or full), which nothing else reports.
+bool writeResponse(const CameraResponse& response, std::ostream& out);
 
 }  // namespace camknob

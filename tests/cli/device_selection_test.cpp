@@ -43,6 +43,40 @@ TEST(SelectedDevice, Rules) {
   for (const Case& c : cases) EXPECT_EQ(chosen(devices, c.texts), c.device) << c.texts.back();
 }
 
+// Names and texts that overlap themselves, where a search that skips ahead
+// too far misses a match.
+TEST(SelectedDevice, ContainmentFindsOverlappingMatches) {
+  struct Case {
+    std::string name;
+    std::string_view wanted;
+    bool found;
+  };
+  const Case cases[] = {
+      {"aaab", "AAB", true},         {"ababac", "abac", true},
+      {"abababx", "ababx", true},    {"ABCABDABCABE", "abcabe", true},
+      {"aabaabaaa", "aabaaa", true}, {"abcab", "abcabc", false},
+      {"Cam", "camera", false},      {"xCAMy", "am", true},
+      {"aaaa", "aaaaa", false},
+  };
+  for (const Case& c : cases) {
+    const std::vector<CameraDevice> devices{device(7, "U", c.name)};
+    EXPECT_EQ(chosen(devices, {"set", "--device", c.wanted}).has_value(), c.found)
+        << c.name << " / " << c.wanted;
+  }
+}
+
+// A 20,001-character text against a 1 MiB name: the search is linear in
+// the lengths (it used to compare them character against character, 17 s).
+TEST(SelectedDevice, LongTextAgainstLongName) {
+  const std::string name(std::size_t(1) << 20, 'a');
+  const std::string missing = std::string(20000, 'A') + "b";
+  const std::string present = "b" + std::string(20000, 'A');
+  const std::vector<CameraDevice> devices{device(1, "U1", name),
+                                          device(2, "U2", name + "b" + name)};
+  EXPECT_EQ(chosen(devices, {"set", "--device", present}), 2u);
+  EXPECT_EQ(chosen({devices[0]}, {"set", "--device", missing}), std::nullopt);
+}
+
 TEST(SelectedDevice, EmptyListAndEmptyNames) {
   EXPECT_EQ(chosen({}, {"set"}), std::nullopt);
   const std::vector<CameraDevice> devices{device(1, "A1", "Named"), device(2, "B2", "")};

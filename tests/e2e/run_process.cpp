@@ -1,5 +1,6 @@
 #include "e2e/run_process.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -35,18 +36,26 @@ std::vector<char*> pointers(std::vector<std::string>& texts) {
   return result;
 }
 
-}  // namespace
+struct Started {
+  pid_t pid;
+  int out;  // -1 when standard output is not a pipe
+  int err;
+};
 
-ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::optional<std::string>& fixturePath) {
-  int outPipe[2], errPipe[2];
-  if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe failed");
+Started start(const std::string& program, const std::vector<std::string>& arguments,
+              const std::optional<std::string>& fixturePath, Output output) {
+  int outPipe[2] = {-1, -1}, errPipe[2];
+  if (pipe(errPipe) != 0 || (output == Output::Pipe && pipe(outPipe) != 0))
+    throw std::runtime_error("pipe failed");
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+  if (output == Output::Pipe) posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+  if (output == Output::Full)
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/full", O_WRONLY, 0);
+  if (output == Output::Closed) posix_spawn_file_actions_addclose(&actions, 1);
   posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
   for (const int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
-    posix_spawn_file_actions_addclose(&actions, fd);
+    if (fd >= 0) posix_spawn_file_actions_addclose(&actions, fd);
 
   std::vector<std::string> argv{program};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
@@ -57,14 +66,17 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
   const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argvPointers.data(),
                                   envPointers.data());
   posix_spawn_file_actions_destroy(&actions);
-  close(outPipe[1]);
+  if (outPipe[1] >= 0) close(outPipe[1]);
   close(errPipe[1]);
   if (spawned != 0) throw std::runtime_error("cannot start " + program);
+  return Started{pid, outPipe[0], errPipe[0]};
+}
 
+ProcessResult finish(const Started& started) {
   ProcessResult result{-1, {}, {}};
-  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+  pollfd fds[2] = {{started.out, POLLIN, 0}, {started.err, POLLIN, 0}};
   std::string* sinks[2] = {&result.out, &result.err};
-  int open = 2;
+  int open = started.out >= 0 ? 2 : 1;
   while (open > 0) {
     if (poll(fds, 2, -1) < 0) break;
     for (int i = 0; i < 2; ++i) {
@@ -81,9 +93,27 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     }
   }
   int status = 0;
-  waitpid(pid, &status, 0);
+  waitpid(started.pid, &status, 0);
   if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
   return result;
+}
+
+}  // namespace
+
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::optional<std::string>& fixturePath, Output output) {
+  return finish(start(program, arguments, fixturePath, output));
+}
+
+std::vector<ProcessResult> runAtOnce(const std::string& program,
+                                     const std::vector<std::vector<std::string>>& argumentLists,
+                                     const std::optional<std::string>& fixturePath) {
+  std::vector<Started> runs;
+  for (const auto& arguments : argumentLists)
+    runs.push_back(start(program, arguments, fixturePath, Output::Pipe));
+  std::vector<ProcessResult> results;
+  for (const Started& run : runs) results.push_back(finish(run));
+  return results;
 }
 
 std::string fixtureFile(const std::string& text) {

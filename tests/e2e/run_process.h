@@ -13,10 +13,20 @@ struct ProcessResult {
   std::string err;
 };
 
+// Where the program's standard output goes: a pipe the test reads, the full
+// device (every write fails), or nowhere (the descriptor is closed).
+enum class Output { Pipe, Full, Closed };
+
 // Runs the program with the arguments; CAMKNOB_SIM_FIXTURE is set to the
 // fixture path when one is given and removed otherwise.
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::optional<std::string>& fixturePath = std::nullopt);
+                         const std::optional<std::string>& fixturePath = std::nullopt,
+                         Output output = Output::Pipe);
+
+// Starts every run at once, then waits for them all; results in that order.
+std::vector<ProcessResult> runAtOnce(const std::string& program,
+                                     const std::vector<std::vector<std::string>>& argumentLists,
+                                     const std::optional<std::string>& fixturePath);
 
 // A fixture file in a fresh temporary folder, removed with the folder when the
 // test's process ends.

@@ -151,6 +151,21 @@ TEST_F(PropertyAccess, BytesTheServiceLeavesUnwrittenReadAsZero) {
             (std::vector<std::uint8_t>{1, 2, 3, 4, 0, 0}));
 }
 
+// A size no property has is a failed read, before any memory is taken for it.
+TEST_F(PropertyAccess, ImplausibleSizeIsAFailedRead) {
+  for (const std::uint32_t size : {maxPropertyBytes + 1, 0xFFFFFFFFu}) {
+    scriptOf(control, selectors::nativeData).reportedSize = size;
+    scriptOf(33, selectors::ownedObjects).reportedSize = size;
+    EXPECT_FALSE(readBytes(control, selectors::nativeData));
+    EXPECT_TRUE(readObjectIds(33, selectors::ownedObjects, controlClass).empty());
+  }
+  EXPECT_EQ(countOf(Operation::GetData), 0);
+  scriptOf(control, selectors::nativeData).reportedSize = maxPropertyBytes;
+  const auto largest = readBytes(control, selectors::nativeData);
+  ASSERT_TRUE(largest);
+  EXPECT_EQ(largest->size(), maxPropertyBytes);
+}
+
 TEST_F(PropertyAccess, ZeroLengthByteBlockIsAbsent) {
   sim::store().objects[control].properties[selectors::nativeDataRange] = sim::bytesValue({});
   EXPECT_FALSE(readBytes(control, selectors::nativeDataRange));

@@ -27,8 +27,17 @@ CameraResponse oneControl(CameraControl control) {
 
 std::string written(const CameraResponse& response) {
   std::ostringstream out;
-  writeResponse(response, out);
+  EXPECT_TRUE(writeResponse(response, out));
   return out.str();
+}
+
+// A stream that takes nothing: the writer says so instead of claiming success.
+TEST(JsonText, WriterReportsALineThatCouldNotBeWritten) {
+  struct Refusing : std::streambuf {
+    int_type overflow(int_type) override { return traits_type::eof(); }
+  } refusing;
+  std::ostream out(&refusing);
+  EXPECT_FALSE(writeResponse(CameraResponse{true, {}, std::nullopt}, out));
 }
 
 TEST(JsonText, EmptySuccessAndFailureResponses) {

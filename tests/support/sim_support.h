@@ -18,7 +18,7 @@ inline void useFixture(std::string_view fixture) {
 }
 
 inline sim::Script& scriptOf(ObjectId object, std::uint32_t selector) {
-  return sim::store().objects[object].scripts[selector];
+  return sim::store().scripts[{object, selector}];
 }
 
 }  // namespace camknob::testing

@@ -1,200 +1,538 @@
 #include "media/sim/sim_fixture.h"
 
-#include <unistd.h>
-
-#include <cerrno>
+#include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <limits>
-#include <map>
-#include <nlohmann/json.hpp>
-#include <sstream>
+
+#include "media/sim/json_reader.h"
 
 namespace camknob::sim {
 
 namespace {
 
-using Json = nlohmann::json;
-using OrderedJson = nlohmann::ordered_json;
-
-struct FixtureError {
-  std::string message;
-};
-
-[[noreturn]] void reject(const std::string& where, const std::string& what) {
-  throw FixtureError{where + ": " + what};
-}
+constexpr std::uint32_t devicesSelector = fourCharCode("dev#");
+constexpr std::uint32_t ownedSelector = fourCharCode("ownd");
+constexpr std::uint32_t classSelector = fourCharCode("clas");
 
 // Which shape each selector a fixture may name holds.
-const std::map<std::string, Shape>& propertyShapes() {
-  static const std::map<std::string, Shape> shapes{
-      {"clas", Shape::UInt32},  {"fcam", Shape::UInt32},  {"fcoo", Shape::UInt32},
-      {"fcav", Shape::Float32}, {"fcnv", Shape::Float32}, {"fcar", Shape::Range},
-      {"fcnr", Shape::Range},   {"fcnd", Shape::Bytes},   {"fcdr", Shape::Bytes},
-      {"uid ", Shape::String},  {"lnam", Shape::String},  {"lmak", Shape::String},
-  };
-  return shapes;
+constexpr std::array<std::pair<std::string_view, Shape>, 12> propertyShapes{{
+    {"clas", Shape::UInt32},
+    {"fcam", Shape::UInt32},
+    {"fcoo", Shape::UInt32},
+    {"fcav", Shape::Float32},
+    {"fcnv", Shape::Float32},
+    {"fcar", Shape::Range},
+    {"fcnr", Shape::Range},
+    {"fcnd", Shape::Bytes},
+    {"fcdr", Shape::Bytes},
+    {"uid ", Shape::String},
+    {"lnam", Shape::String},
+    {"lmak", Shape::String},
+}};
+
+std::optional<Shape> shapeOf(std::string_view selector) {
+  for (const auto& [name, shape] : propertyShapes)
+    if (name == selector) return shape;
+  return std::nullopt;
 }
 
 std::string selectorText(std::uint32_t code) {
   return std::string{char(code >> 24), char(code >> 16), char(code >> 8), char(code)};
 }
 
-std::uint32_t knownSelector(const std::string& where, const std::string& text) {
-  if (propertyShapes().count(text) == 0) reject(where, "unknown selector \"" + text + "\"");
-  return fourCharCode(text);
-}
+// One JSON value as the parser hands it over; containers only by their start.
+struct Event {
+  enum class Kind { Other, Integer, Unsigned, Real, Text, Object, Array } kind;
+  std::int64_t integer = 0;
+  std::uint64_t whole = 0;
+  double real = 0;
+  const std::string* text = nullptr;
 
-std::uint32_t unsignedOf(const std::string& where, const Json& value) {
-  if (value.is_number_unsigned()) {
-    const auto number = value.get<std::uint64_t>();
-    if (number <= std::numeric_limits<std::uint32_t>::max()) return std::uint32_t(number);
+  bool container() const { return kind == Kind::Object || kind == Kind::Array; }
+};
+
+// A number, or one of the texts that stand for the numbers JSON has not.
+std::optional<double> realOf(const Event& event) {
+  switch (event.kind) {
+    case Event::Kind::Integer:
+      return static_cast<double>(event.integer);
+    case Event::Kind::Unsigned:
+      return static_cast<double>(event.whole);
+    case Event::Kind::Real:
+      return event.real;
+    case Event::Kind::Text:
+      if (*event.text == "nan") return std::numeric_limits<double>::quiet_NaN();
+      if (*event.text == "inf") return std::numeric_limits<double>::infinity();
+      if (*event.text == "-inf") return -std::numeric_limits<double>::infinity();
+      return std::nullopt;
+    default:
+      return std::nullopt;
   }
-  reject(where, "expected an integer from 0 to 4294967295");
 }
 
-double realOf(const std::string& where, const Json& value) {
-  if (value.is_number()) return value.get<double>();
-  if (value == "nan") return std::numeric_limits<double>::quiet_NaN();
-  if (value == "inf") return std::numeric_limits<double>::infinity();
-  if (value == "-inf") return -std::numeric_limits<double>::infinity();
-  reject(where, "expected a number, \"nan\", \"inf\" or \"-inf\"");
+std::optional<std::uint32_t> uint32Of(const Event& event) {
+  if (event.kind == Event::Kind::Unsigned &&
+      event.whole <= std::numeric_limits<std::uint32_t>::max())
+    return static_cast<std::uint32_t>(event.whole);
+  return std::nullopt;
 }
 
-Value valueOf(const std::string& where, Shape shape, const std::string& selector,
-              const Json& value) {
-  switch (shape) {
-    case Shape::UInt32:
-      if (selector == "clas" && value.is_string()) {
-        const auto text = value.get<std::string>();
-        if (text.size() != 4) reject(where, "expected a four-character class code");
-        return uint32Value(fourCharCode(text));
-      }
-      return uint32Value(unsignedOf(where, value));
-    case Shape::Float32:
-      return float32Value(static_cast<float>(realOf(where, value)));
-    case Shape::Range:
-      if (!value.is_array() || value.size() != 2) reject(where, "expected [minimum, maximum]");
-      return rangeValue(realOf(where + "[0]", value[0]), realOf(where + "[1]", value[1]));
-    case Shape::Bytes: {
-      if (!value.is_array()) reject(where, "expected an array of bytes");
-      std::vector<std::uint8_t> bytes;
-      for (std::size_t i = 0; i < value.size(); ++i) {
-        const std::string at = where + "[" + std::to_string(i) + "]";
-        const std::uint32_t byte = unsignedOf(at, value[i]);
-        if (byte > 255) reject(at, "expected an integer from 0 to 255");
-        bytes.push_back(std::uint8_t(byte));
-      }
-      return bytesValue(std::move(bytes));
+constexpr std::string_view notANumber = "expected a number, \"nan\", \"inf\" or \"-inf\"";
+
+// Reads the fixture as the parser walks it, straight into the system, so
+// that a large fixture never exists as a document tree as well. Faults are
+// named with where they are ("devices[0].controls[2].properties.fcnv"); that
+// text is only made when there is a fault.
+class FixtureReader {
+ public:
+  // Room for the objects a text of this length holds, so that the table of
+  // objects is not rebuilt again and again as a large fixture is read.
+  explicit FixtureReader(std::size_t textSize) { system_.objects.reserve(textSize / 128); }
+
+  bool null() { return value({Event::Kind::Other}); }
+  bool boolean(bool) { return value({Event::Kind::Other}); }
+  bool number_integer(std::int64_t number) {
+    return value({.kind = Event::Kind::Integer, .integer = number});
+  }
+  bool number_unsigned(std::uint64_t number) {
+    return value({.kind = Event::Kind::Unsigned, .whole = number});
+  }
+  bool number_float(double number, const std::string&) {
+    return value({.kind = Event::Kind::Real, .real = number});
+  }
+  bool string(std::string& text) { return value({.kind = Event::Kind::Text, .text = &text}); }
+  bool start_object(std::size_t) { return value({Event::Kind::Object}); }
+  bool start_array(std::size_t) { return value({Event::Kind::Array}); }
+  bool key(std::string& name);
+  bool end_object();
+  bool end_array();
+
+  // The system read, or the first fault; a fault of the text itself, when
+  // there is one, before any other.
+  FixtureLoad result(std::string_view text, const std::optional<JsonFault>& textFault) &&;
+
+ private:
+  enum class Frame : std::uint8_t {
+    Root,
+    Devices,
+    Device,
+    Controls,
+    Control,
+    Properties,
+    Settable,
+    Refuse,
+    Range,
+    Bytes,
+    Skip
+  };
+
+  // A device or control being read. One of each is reused throughout, so
+  // that its room is made once; the system gets an exact copy.
+  struct Entry {
+    Object object;
+    std::optional<ObjectId> id;
+    unsigned keysSeen = 0;
+    bool hasControls = false;
+    std::vector<ObjectId> controlIds;
+
+    void restart() {
+      object.properties.clear();
+      object.settable.clear();
+      object.refuse.clear();
+      id.reset();
+      keysSeen = 0;
+      hasControls = false;
+      controlIds.clear();
     }
+  };
+
+  bool value(const Event& event);
+  void entryValue(Entry& entry, const Event& event);
+  void propertyValue(const Event& event);
+  void finishEntry(Frame frame);
+
+  bool failed() const { return !fault_.empty(); }
+  void fail(const std::string& where, std::string_view what) {
+    fault_ = where + ": " + std::string(what);
+  }
+  Entry& entry() { return inControl_ ? control_ : device_; }
+  std::string entryPath() const {
+    std::string path = "devices[" + std::to_string(deviceIndex_) + "]";
+    if (inControl_) path += ".controls[" + std::to_string(controlIndex_) + "]";
+    return path;
+  }
+  std::string propertyPath() const { return entryPath() + ".properties." + propertyKey_; }
+  std::string elementPath() const { return propertyPath() + "[" + std::to_string(element_) + "]"; }
+
+  System system_;
+  std::vector<ObjectId> deviceIds_;
+  std::vector<Frame> frames_;
+  bool devicesSeen_ = false;
+  std::size_t deviceIndex_ = 0;
+  std::size_t controlIndex_ = 0;
+  bool inControl_ = false;
+  Entry device_;
+  Entry control_;
+  std::string entryKey_;
+  std::string propertyKey_;
+  Shape propertyShape_ = Shape::Bytes;
+  std::size_t element_ = 0;
+  std::array<double, 2> range_{};
+  std::string rangeFault_;  // a range element that is no number, told once its length is right
+  std::vector<std::uint8_t> bytes_;
+  std::string fault_;
+};
+
+constexpr std::array<std::string_view, 5> entryKeys{"objectId", "properties", "settable", "refuse",
+                                                    "controls"};
+
+bool FixtureReader::key(std::string& name) {
+  if (failed()) return true;
+  switch (frames_.back()) {
+    case Frame::Root:
+      if (name != "devices") {
+        fail("fixture", "unknown key \"" + name + "\"");
+      } else if (devicesSeen_) {
+        fail("fixture", "\"devices\" is given twice");
+      }
+      devicesSeen_ = true;
+      break;
+    case Frame::Device:
+    case Frame::Control: {
+      // A control has every key of a device but "controls".
+      const std::size_t allowed = frames_.back() == Frame::Device ? 5 : 4;
+      const auto* known = std::find(entryKeys.begin(), entryKeys.begin() + allowed, name);
+      const auto bit = 1u << (known - entryKeys.begin());
+      if (known == entryKeys.begin() + allowed) {
+        fail(entryPath(), "unknown key \"" + name + "\"");
+      } else if ((entry().keysSeen & bit) != 0) {
+        fail(entryPath(), "\"" + name + "\" is given twice");
+      }
+      entry().keysSeen |= bit;
+      entryKey_ = name;
+      break;
+    }
+    case Frame::Properties:
+    case Frame::Refuse: {
+      const bool properties = frames_.back() == Frame::Properties;
+      const auto where = [&] {
+        return entryPath() + (properties ? ".properties." : ".refuse.") + name;
+      };
+      const auto shape = shapeOf(name);
+      if (!shape) {
+        fail(where(), "unknown selector \"" + name + "\"");
+        break;
+      }
+      const std::uint32_t code = fourCharCode(name);
+      const bool repeated =
+          properties ? entry().object.properties.count(code) : entry().object.refuse.count(code);
+      if (repeated) fail(where(), "is given twice");
+      propertyKey_ = name;
+      propertyShape_ = *shape;
+      break;
+    }
+    default:
+      break;  // a skipped object's keys
+  }
+  return true;
+}
+
+bool FixtureReader::value(const Event& event) {
+  if (failed()) return true;
+  if (frames_.empty()) {
+    if (event.kind != Event::Kind::Object) {
+      fail("fixture", "expected an object");
+    } else {
+      frames_.push_back(Frame::Root);
+    }
+    return true;
+  }
+  switch (frames_.back()) {
+    case Frame::Root:
+      if (event.kind != Event::Kind::Array) {
+        fail("fixture", "expected \"devices\" to be an array");
+      } else {
+        frames_.push_back(Frame::Devices);
+      }
+      break;
+    case Frame::Devices:
+      inControl_ = false;
+      if (event.kind != Event::Kind::Object) {
+        fail(entryPath(), "expected an object");
+      } else {
+        device_.restart();
+        frames_.push_back(Frame::Device);
+      }
+      break;
+    case Frame::Controls:
+      inControl_ = true;
+      if (event.kind != Event::Kind::Object) {
+        fail(entryPath(), "expected an object");
+      } else {
+        control_.restart();
+        frames_.push_back(Frame::Control);
+      }
+      break;
+    case Frame::Device:
+    case Frame::Control:
+      entryValue(entry(), event);
+      break;
+    case Frame::Properties:
+      propertyValue(event);
+      break;
+    case Frame::Settable: {
+      const auto where = [this] {
+        return entryPath() + ".settable[" + std::to_string(element_) + "]";
+      };
+      if (event.kind != Event::Kind::Text) {
+        fail(where(), "expected a selector");
+      } else if (!shapeOf(*event.text)) {
+        fail(where(), "unknown selector \"" + *event.text + "\"");
+      } else {
+        entry().object.settable.insert(fourCharCode(*event.text));
+      }
+      ++element_;
+      break;
+    }
+    case Frame::Refuse: {
+      const bool fits = (event.kind == Event::Kind::Integer &&
+                         event.integer >= std::numeric_limits<std::int32_t>::min()) ||
+                        (event.kind == Event::Kind::Unsigned && event.whole != 0 &&
+                         event.whole <= std::numeric_limits<std::uint32_t>::max());
+      if (!fits) {
+        fail(entryPath() + ".refuse." + propertyKey_, "expected a non-zero 32-bit status");
+      } else {
+        const auto bits = event.kind == Event::Kind::Integer
+                              ? static_cast<std::uint32_t>(event.integer)
+                              : static_cast<std::uint32_t>(event.whole);
+        entry().object.refuse[fourCharCode(propertyKey_)] = static_cast<Status>(bits);
+      }
+      break;
+    }
+    case Frame::Range: {
+      const std::size_t index = element_++;
+      const auto number = realOf(event);
+      if (index < 2 && number) {
+        range_[index] = *number;
+      } else if (index < 2 && rangeFault_.empty()) {
+        rangeFault_ =
+            propertyPath() + "[" + std::to_string(index) + "]: " + std::string(notANumber);
+      }
+      if (event.container()) frames_.push_back(Frame::Skip);
+      break;
+    }
+    case Frame::Bytes: {
+      const auto number = uint32Of(event);
+      if (!number) {
+        fail(elementPath(), "expected an integer from 0 to 4294967295");
+      } else if (*number > 255) {
+        fail(elementPath(), "expected an integer from 0 to 255");
+      } else {
+        bytes_.push_back(static_cast<std::uint8_t>(*number));
+      }
+      ++element_;
+      break;
+    }
+    case Frame::Skip:
+      if (event.container()) frames_.push_back(Frame::Skip);
+      break;
+  }
+  return true;
+}
+
+void FixtureReader::entryValue(Entry& entry, const Event& event) {
+  const auto where = [this] { return entryPath() + "." + entryKey_; };
+  if (entryKey_ == "objectId") {
+    const auto id = uint32Of(event);
+    if (!id || *id == 0) {
+      fail(where(), "expected an integer from 2 to 4294967295");
+    } else if (*id == systemObject) {
+      fail(where(), "1 is the system object");
+    } else if (system_.objects.count(*id) != 0) {
+      fail(where(), std::to_string(*id) + " is used twice");
+    } else {
+      system_.objects[*id];  // taken from now on
+      entry.id = *id;
+    }
+  } else if (entryKey_ == "properties") {
+    if (event.kind != Event::Kind::Object) return fail(where(), "expected an object");
+    frames_.push_back(Frame::Properties);
+  } else if (entryKey_ == "controls") {
+    if (event.kind != Event::Kind::Array) return fail(where(), "expected an array");
+    entry.hasControls = true;
+    controlIndex_ = 0;
+    frames_.push_back(Frame::Controls);
+  } else if (entryKey_ == "settable") {
+    if (event.kind != Event::Kind::Array) return fail(where(), "expected an array of selectors");
+    element_ = 0;
+    frames_.push_back(Frame::Settable);
+  } else if (entryKey_ == "refuse") {
+    if (event.kind != Event::Kind::Object) return fail(where(), "expected an object");
+    frames_.push_back(Frame::Refuse);
+  }
+}
+
+void FixtureReader::propertyValue(const Event& event) {
+  auto& properties = entry().object.properties;
+  const std::uint32_t code = fourCharCode(propertyKey_);
+  switch (propertyShape_) {
+    case Shape::UInt32:
+      if (code == classSelector && event.kind == Event::Kind::Text) {
+        if (event.text->size() != 4)
+          return fail(propertyPath(), "expected a four-character class code");
+        properties[code] = uint32Value(fourCharCode(*event.text));
+      } else if (const auto number = uint32Of(event)) {
+        properties[code] = uint32Value(*number);
+      } else {
+        fail(propertyPath(), "expected an integer from 0 to 4294967295");
+      }
+      break;
+    case Shape::Float32:
+      if (const auto number = realOf(event)) {
+        properties[code] = float32Value(static_cast<float>(*number));
+      } else {
+        fail(propertyPath(), notANumber);
+      }
+      break;
+    case Shape::Range:
+      if (event.kind != Event::Kind::Array)
+        return fail(propertyPath(), "expected [minimum, maximum]");
+      element_ = 0;
+      rangeFault_.clear();
+      frames_.push_back(Frame::Range);
+      break;
+    case Shape::Bytes:
+      if (event.kind != Event::Kind::Array)
+        return fail(propertyPath(), "expected an array of bytes");
+      element_ = 0;
+      bytes_.clear();
+      frames_.push_back(Frame::Bytes);
+      break;
     case Shape::String:
-      if (!value.is_string()) reject(where, "expected a string");
-      return stringValue(value.get<std::string>());
+      if (event.kind != Event::Kind::Text) return fail(propertyPath(), "expected a string");
+      properties[code] = stringValue(*event.text);
+      break;
     case Shape::Ids:
       break;
   }
-  reject(where, "unsupported property");
 }
 
-void expectKeys(const std::string& where, const Json& object,
-                std::initializer_list<std::string_view> allowed) {
-  if (!object.is_object()) reject(where, "expected an object");
-  for (const auto& [key, value] : object.items()) {
-    (void)value;
-    if (std::find(allowed.begin(), allowed.end(), key) == allowed.end())
-      reject(where, "unknown key \"" + key + "\"");
+bool FixtureReader::end_array() {
+  if (failed()) return true;
+  const Frame frame = frames_.back();
+  frames_.pop_back();
+  if (frame == Frame::Range) {
+    if (element_ != 2) {
+      fail(propertyPath(), "expected [minimum, maximum]");
+    } else if (!rangeFault_.empty()) {
+      fault_ = rangeFault_;
+    } else {
+      entry().object.properties[fourCharCode(propertyKey_)] = rangeValue(range_[0], range_[1]);
+    }
+  } else if (frame == Frame::Bytes) {
+    entry().object.properties[fourCharCode(propertyKey_)] = bytesValue(bytes_);
+  } else if (frame == Frame::Controls) {
+    inControl_ = false;
+  }
+  return true;
+}
+
+bool FixtureReader::end_object() {
+  if (failed()) return true;
+  const Frame frame = frames_.back();
+  frames_.pop_back();
+  if (frame == Frame::Device || frame == Frame::Control) finishEntry(frame);
+  if (frame == Frame::Root && !devicesSeen_) fail("fixture", "expected \"devices\" to be an array");
+  return true;
+}
+
+void FixtureReader::finishEntry(Frame frame) {
+  Entry& done = entry();
+  if (!done.id) return fail(entryPath(), "missing \"objectId\"");
+  if (done.hasControls) done.object.properties[ownedSelector] = idsValue(done.controlIds);
+  system_.objects[*done.id] = done.object;
+  if (frame == Frame::Control) {
+    device_.controlIds.push_back(*done.id);
+    ++controlIndex_;
+  } else {
+    deviceIds_.push_back(*done.id);
+    ++deviceIndex_;
   }
 }
 
-ObjectId objectIdOf(const std::string& where, const Json& entry, System& system) {
-  if (!entry.contains("objectId")) reject(where, "missing \"objectId\"");
-  const ObjectId id = unsignedOf(where + ".objectId", entry["objectId"]);
-  if (id == systemObject) reject(where + ".objectId", "1 is the system object");
-  if (system.objects.count(id) != 0)
-    reject(where + ".objectId", std::to_string(id) + " is used twice");
-  system.objects[id];
-  return id;
+FixtureLoad FixtureReader::result(std::string_view text,
+                                  const std::optional<JsonFault>& textFault) && {
+  if (textFault) return {std::nullopt, oneLine(jsonFaultText(text, *textFault))};
+  if (failed()) return {std::nullopt, oneLine(fault_)};
+  system_.objects[systemObject].properties[devicesSelector] = idsValue(deviceIds_);
+  return {std::move(system_), {}};
 }
 
-// The parts that devices and controls share: properties, settable, refuse.
-Object objectOf(const std::string& where, const Json& entry) {
-  Object object;
-  if (entry.contains("properties")) {
-    const Json& properties = entry["properties"];
-    if (!properties.is_object()) reject(where + ".properties", "expected an object");
-    for (const auto& [key, value] : properties.items()) {
-      const std::string at = where + ".properties." + key;
-      const std::uint32_t code = knownSelector(at, key);
-      object.properties[code] = valueOf(at, propertyShapes().at(key), key, value);
+// Writing the fixture format.
+
+void appendText(std::string& out, std::string_view text) {
+  static constexpr char hex[] = "0123456789abcdef";
+  out.push_back('"');
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out.push_back('\\');
+      out.push_back(c);
+    } else if (byte < 0x20) {
+      out += "\\u00";
+      out.push_back(hex[byte >> 4]);
+      out.push_back(hex[byte & 0xF]);
+    } else {
+      out.push_back(c);
     }
   }
-  if (entry.contains("settable")) {
-    const Json& settable = entry["settable"];
-    if (!settable.is_array()) reject(where + ".settable", "expected an array of selectors");
-    for (std::size_t i = 0; i < settable.size(); ++i) {
-      const std::string at = where + ".settable[" + std::to_string(i) + "]";
-      if (!settable[i].is_string()) reject(at, "expected a selector");
-      object.settable.insert(knownSelector(at, settable[i].get<std::string>()));
-    }
-  }
-  if (entry.contains("refuse")) {
-    const Json& refuse = entry["refuse"];
-    if (!refuse.is_object()) reject(where + ".refuse", "expected an object");
-    for (const auto& [key, value] : refuse.items()) {
-      const std::string at = where + ".refuse." + key;
-      const std::uint32_t code = knownSelector(at, key);
-      const bool fits = value.is_number_integer() &&
-                        value.get<std::int64_t>() >= std::numeric_limits<std::int32_t>::min() &&
-                        value.get<std::int64_t>() <= std::numeric_limits<std::uint32_t>::max() &&
-                        value.get<std::int64_t>() != 0;
-      if (!fits) reject(at, "expected a non-zero 32-bit status");
-      object.refuse[code] =
-          static_cast<Status>(static_cast<std::uint32_t>(value.get<std::int64_t>()));
-    }
-  }
-  return object;
+  out.push_back('"');
 }
 
-System systemOf(const Json& document) {
-  expectKeys("fixture", document, {"devices"});
-  if (!document.contains("devices") || !document["devices"].is_array())
-    reject("fixture", "expected \"devices\" to be an array");
-  System system;
-  std::vector<ObjectId> deviceIds;
-  const Json& devices = document["devices"];
-  for (std::size_t d = 0; d < devices.size(); ++d) {
-    const std::string where = "devices[" + std::to_string(d) + "]";
-    const Json& device = devices[d];
-    expectKeys(where, device, {"objectId", "properties", "controls", "settable", "refuse"});
-    const ObjectId deviceId = objectIdOf(where, device, system);
-    Object deviceObject = objectOf(where, device);
-    if (device.contains("controls")) {
-      const Json& controls = device["controls"];
-      if (!controls.is_array()) reject(where + ".controls", "expected an array");
-      std::vector<ObjectId> controlIds;
-      for (std::size_t c = 0; c < controls.size(); ++c) {
-        const std::string at = where + ".controls[" + std::to_string(c) + "]";
-        expectKeys(at, controls[c], {"objectId", "properties", "settable", "refuse"});
-        const ObjectId controlId = objectIdOf(at, controls[c], system);
-        system.objects[controlId] = objectOf(at, controls[c]);
-        controlIds.push_back(controlId);
-      }
-      deviceObject.properties[fourCharCode("ownd")] = idsValue(controlIds);
-    }
-    system.objects[deviceId] = std::move(deviceObject);
-    deviceIds.push_back(deviceId);
-  }
-  system.objects[systemObject].properties[fourCharCode("dev#")] = idsValue(deviceIds);
-  return system;
+template <typename Number>
+void appendNumber(std::string& out, Number number) {
+  char digits[40];
+  const auto [end, error] = std::to_chars(digits, digits + sizeof digits, number);
+  (void)error;  // forty characters hold every shortest form
+  out.append(digits, end);
 }
 
-OrderedJson realJson(double number) {
-  if (std::isnan(number)) return "nan";
-  if (std::isinf(number)) return number > 0 ? "inf" : "-inf";
-  return number;
+// The numbers whose shortest text would not read back as themselves: the
+// non-finite ones, kept as text, and negative zero, which "-0" (read as the
+// integer 0) would lose.
+bool appendSpecial(std::string& out, double number) {
+  if (std::isnan(number)) {
+    out += "\"nan\"";
+  } else if (std::isinf(number)) {
+    out += number > 0 ? "\"inf\"" : "\"-inf\"";
+  } else if (number == 0 && std::signbit(number)) {
+    out += "-0.0";
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void appendReal(std::string& out, double number) {
+  if (!appendSpecial(out, number)) appendNumber(out, number);
+}
+
+// A float as its shortest text when reading that text back (as the loader
+// does, through a double) gives the same float; else the double's text.
+void appendFloat(std::string& out, float number) {
+  if (appendSpecial(out, number)) return;
+  char digits[40];
+  const auto [end, error] = std::to_chars(digits, digits + sizeof digits, number);
+  double back = 0;
+  std::from_chars(digits, end, back);
+  if (error == std::errc() && static_cast<float>(back) == number) {
+    out.append(digits, end);
+  } else {
+    appendNumber(out, static_cast<double>(number));
+  }
 }
 
 bool printable(std::uint32_t code) {
@@ -205,121 +543,155 @@ bool printable(std::uint32_t code) {
   return true;
 }
 
-OrderedJson propertyJson(std::uint32_t selector, const Value& value) {
-  switch (value.shape) {
+void appendValue(std::string& out, std::uint32_t selector, const Value& value) {
+  switch (value.shape()) {
     case Shape::UInt32: {
       const std::uint32_t number = uint32Of(value);
-      if (selector == fourCharCode("clas") && printable(number)) return selectorText(number);
-      return number;
+      if (selector == classSelector && printable(number)) {
+        appendText(out, selectorText(number));
+      } else {
+        appendNumber(out, number);
+      }
+      break;
     }
     case Shape::Float32:
-      return realJson(float32Of(value));
+      appendFloat(out, float32Of(value));
+      break;
     case Shape::Range: {
       const AudioValueRange range = rangeOf(value);
-      return OrderedJson::array({realJson(range.mMinimum), realJson(range.mMaximum)});
+      out.push_back('[');
+      appendReal(out, range.mMinimum);
+      out += ", ";
+      appendReal(out, range.mMaximum);
+      out.push_back(']');
+      break;
     }
-    case Shape::Bytes:
-      return value.bytes;
+    case Shape::Bytes: {
+      out.push_back('[');
+      const auto bytes = value.bytes();
+      for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i != 0) out += ", ";
+        appendNumber(out, unsigned{bytes[i]});
+      }
+      out.push_back(']');
+      break;
+    }
     case Shape::String:
-      return value.text;
+      appendText(out, value.text());
+      break;
     case Shape::Ids:
+      out += "null";  // never written: lists of objects are the file's own structure
       break;
   }
-  return nullptr;
 }
 
-OrderedJson objectJson(ObjectId id, const Object& object, const System& system) {
-  OrderedJson entry;
-  entry["objectId"] = id;
-  OrderedJson properties = OrderedJson::object();
-  for (const auto& [selector, value] : object.properties)
-    if (value.shape != Shape::Ids)
-      properties[selectorText(selector)] = propertyJson(selector, value);
-  entry["properties"] = std::move(properties);
-  if (const auto owned = object.properties.find(fourCharCode("ownd"));
-      owned != object.properties.end()) {
-    OrderedJson controls = OrderedJson::array();
-    for (const ObjectId controlId : idsOf(owned->second))
-      if (const auto control = system.objects.find(controlId); control != system.objects.end())
-        controls.push_back(objectJson(controlId, control->second, system));
-    entry["controls"] = std::move(controls);
+void appendObject(std::string& out, ObjectId id, const Object& object, const System& system,
+                  std::string_view indent) {
+  out += indent;
+  out += "{\"objectId\": ";
+  appendNumber(out, id);
+  out += ", \"properties\": {";
+  bool first = true;
+  for (const auto& [selector, value] : object.properties) {
+    if (value.shape() == Shape::Ids) continue;
+    if (!first) out += ", ";
+    first = false;
+    appendText(out, selectorText(selector));
+    out += ": ";
+    appendValue(out, selector, value);
+  }
+  out.push_back('}');
+  if (const auto owned = object.properties.find(ownedSelector); owned != object.properties.end()) {
+    out += ", \"controls\": [";
+    bool any = false;
+    for (const ObjectId controlId : idsOf(owned->second)) {
+      const auto control = system.objects.find(controlId);
+      if (control == system.objects.end()) continue;
+      out += any ? ",\n" : "\n";
+      any = true;
+      appendObject(out, controlId, control->second, system, "    ");
+    }
+    if (any) {
+      out += "\n  ";
+    }
+    out.push_back(']');
   }
   if (!object.settable.empty()) {
-    OrderedJson settable = OrderedJson::array();
-    for (const std::uint32_t selector : object.settable) settable.push_back(selectorText(selector));
-    entry["settable"] = std::move(settable);
+    out += ", \"settable\": [";
+    bool firstSelector = true;
+    for (const std::uint32_t selector : object.settable) {
+      if (!firstSelector) out += ", ";
+      firstSelector = false;
+      appendText(out, selectorText(selector));
+    }
+    out.push_back(']');
   }
   if (!object.refuse.empty()) {
-    OrderedJson refuse = OrderedJson::object();
-    for (const auto& [selector, status] : object.refuse) refuse[selectorText(selector)] = status;
-    entry["refuse"] = std::move(refuse);
+    out += ", \"refuse\": {";
+    bool firstSelector = true;
+    for (const auto& [selector, status] : object.refuse) {
+      if (!firstSelector) out += ", ";
+      firstSelector = false;
+      appendText(out, selectorText(selector));
+      out += ": ";
+      appendNumber(out, status);
+    }
+    out.push_back('}');
   }
-  return entry;
+  out.push_back('}');
 }
 
 }  // namespace
 
 FixtureLoad parseFixture(std::string_view text) {
-  Json document;
   try {
-    document = Json::parse(text);
-  } catch (const Json::parse_error& error) {
-    std::string message = error.what();
-    // Drop the library's "[json.exception.parse_error.101] " tag.
-    if (const auto tagEnd = message.find("] ");
-        message.rfind("[json.", 0) == 0 && tagEnd != std::string::npos)
-      message.erase(0, tagEnd + 2);
-    return {std::nullopt, message};
+    // The parser would take a NUL byte for the end of the text.
+    if (const void* nul = std::memchr(text.data(), '\0', text.size()); nul != nullptr) {
+      const auto at = static_cast<const char*>(nul) - text.data();
+      return {std::nullopt, "a NUL byte at byte " + std::to_string(at) + ": not a JSON text"};
+    }
+    FixtureReader reader(text.size());
+    const auto textFault = readJson(text, reader);
+    return std::move(reader).result(text, textFault);
+  } catch (const std::exception& error) {
+    return {std::nullopt, oneLine(std::string("cannot load: ") + error.what())};
   }
-  try {
-    return {systemOf(document), {}};
-  } catch (const FixtureError& error) {
-    return {std::nullopt, error.message};
-  }
-}
-
-FixtureLoad loadFixture(const std::string& path) {
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) return {std::nullopt, "cannot read: a folder"};
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return {std::nullopt, std::string("cannot open: ") + std::strerror(errno)};
-  std::ostringstream text;
-  text << file.rdbuf();
-  if (file.bad()) return {std::nullopt, "cannot read the file"};
-  return parseFixture(text.str());
 }
 
 std::string fixtureText(const System& system) {
-  OrderedJson devices = OrderedJson::array();
+  std::string out = "{\"devices\": [";
+  bool any = false;
   if (const auto root = system.objects.find(systemObject); root != system.objects.end()) {
-    if (const auto listed = root->second.properties.find(fourCharCode("dev#"));
+    if (const auto listed = root->second.properties.find(devicesSelector);
         listed != root->second.properties.end()) {
-      for (const ObjectId deviceId : idsOf(listed->second))
-        if (const auto device = system.objects.find(deviceId); device != system.objects.end())
-          devices.push_back(objectJson(deviceId, device->second, system));
+      for (const ObjectId deviceId : idsOf(listed->second)) {
+        const auto device = system.objects.find(deviceId);
+        if (device == system.objects.end()) continue;
+        out += any ? ",\n" : "\n";
+        any = true;
+        appendObject(out, deviceId, device->second, system, "  ");
+      }
     }
   }
-  OrderedJson document;
-  document["devices"] = std::move(devices);
-  return document.dump(2) + "\n";
+  out += any ? "\n]}\n" : "]}\n";
+  return out;
 }
 
-Status saveFixture(const System& system, const std::string& path) {
-  const std::string temporary = path + ".tmp-" + std::to_string(::getpid());
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file << fixtureText(system);
-    file.flush();
-    if (!file) {
-      std::remove(temporary.c_str());
-      return unspecified;
+std::string oneLine(std::string_view text) {
+  static constexpr char hex[] = "0123456789abcdef";
+  std::string line;
+  line.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      line += "\\x";
+      line.push_back(hex[byte >> 4]);
+      line.push_back(hex[byte & 0xF]);
+    } else {
+      line.push_back(c);
     }
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return unspecified;
-  }
-  return noErr;
+  return line;
 }
 
 }  // namespace camknob::sim

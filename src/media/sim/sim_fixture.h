@@ -3,6 +3,7 @@
 // written back after every successful write, so that runs share one camera.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,20 +14,23 @@ namespace camknob::sim {
 
 struct FixtureLoad {
   std::optional<System> system;
-  std::string fault;  // why there is no system, in one line
+  std::string fault;       // why there is no system, in one line
+  std::size_t textHash{};  // of the file's text, to know it again (loadFixture)
 };
 
+// The whole text is the fixture: a NUL byte or anything after the document
+// is a fault. For a fixture with several faults, the first in the text is
+// named. Never throws.
 FixtureLoad parseFixture(std::string_view text);
-FixtureLoad loadFixture(const std::string& path);
 
-// The system in the fixture format.
+// The system in the fixture format, one line per device and per control.
 std::string fixtureText(const System& system);
-
-// Replaces the file in one step (temporary file, then rename); a status that
-// is not noErr when the file could not be written.
-Status saveFixture(const System& system, const std::string& path);
 
 // The system camknob-sim shows when no fixture is named.
 std::string_view demoFixtureText();
+
+// The text with every control character (and DEL) written \xNN, so that a
+// message that quotes it stays on one line.
+std::string oneLine(std::string_view text);
 
 }  // namespace camknob::sim

@@ -9,33 +9,39 @@ namespace camknob::sim {
 
 namespace {
 
-void record(Operation operation, ObjectId object, const PropertyAddress& address,
-            std::uint32_t qualifierSize, const void* qualifier, std::uint32_t dataSize = 0,
-            const void* data = nullptr) {
+// Counts the call, logs it when asked to, and gives the fault injected for
+// this very call, if any.
+std::optional<Fault> serviceCall(Operation operation, ObjectId object,
+                                 const PropertyAddress& address, std::uint32_t qualifierSize,
+                                 const void* qualifier, std::uint32_t dataSize = 0,
+                                 const void* data = nullptr) {
   State& current = state();
-  if (!current.recording) return;
-  const auto* q = static_cast<const std::uint8_t*>(qualifier);
-  const auto* d = static_cast<const std::uint8_t*>(data);
-  current.log.push_back(Call{
-      .operation = operation,
-      .object = object,
-      .selector = address.mSelector,
-      .scope = address.mScope,
-      .element = address.mElement,
-      .qualifier =
-          q ? std::vector<std::uint8_t>(q, q + qualifierSize) : std::vector<std::uint8_t>{},
-      .dataSize = dataSize,
-      .data = d ? std::vector<std::uint8_t>(d, d + dataSize) : std::vector<std::uint8_t>{},
-      .at = std::chrono::steady_clock::now(),
-  });
+  const std::size_t call = current.calls++;
+  if (current.recording) {
+    const auto* q = static_cast<const std::uint8_t*>(qualifier);
+    const auto* d = static_cast<const std::uint8_t*>(data);
+    current.log.push_back(Call{
+        .operation = operation,
+        .object = object,
+        .selector = address.mSelector,
+        .scope = address.mScope,
+        .element = address.mElement,
+        .qualifier =
+            q ? std::vector<std::uint8_t>(q, q + qualifierSize) : std::vector<std::uint8_t>{},
+        .dataSize = dataSize,
+        .data = d ? std::vector<std::uint8_t>(d, d + dataSize) : std::vector<std::uint8_t>{},
+        .at = std::chrono::steady_clock::now(),
+    });
+  }
+  if (current.fault && current.fault->call == call) return current.fault->fault;
+  return std::nullopt;
 }
 
 const Script* scriptFor(ObjectId object, std::uint32_t selector) {
-  const auto& objects = state().system.objects;
-  const auto found = objects.find(object);
-  if (found == objects.end()) return nullptr;
-  const auto script = found->second.scripts.find(selector);
-  return script == found->second.scripts.end() ? nullptr : &script->second;
+  const auto& scripts = state().system.scripts;
+  if (scripts.empty()) return nullptr;
+  const auto found = scripts.find({object, selector});
+  return found == scripts.end() ? nullptr : &found->second;
 }
 
 // The property itself, or the status that says why there is none.
@@ -45,19 +51,22 @@ struct Lookup {
   Status status;
 };
 
-Lookup lookUp(ObjectId objectId, std::uint32_t selector) {
-  auto& objects = state().system.objects;
-  const auto object = objects.find(objectId);
-  if (object == objects.end()) return {nullptr, nullptr, badObject};
+Lookup lookUp(System& system, ObjectId objectId, std::uint32_t selector) {
+  const auto object = system.objects.find(objectId);
+  if (object == system.objects.end()) return {nullptr, nullptr, badObject};
   const auto property = object->second.properties.find(selector);
   if (property == object->second.properties.end())
     return {&object->second, nullptr, unknownProperty};
   return {&object->second, &property->second, noErr};
 }
 
+Lookup lookUp(ObjectId objectId, std::uint32_t selector) {
+  return lookUp(state().system, objectId, selector);
+}
+
 // A write carries the value in the property's shape; byte blocks take any length.
 bool fitsShape(const Value& value, std::uint32_t dataSize) {
-  switch (value.shape) {
+  switch (value.shape()) {
     case Shape::Bytes:
       return true;
     case Shape::Ids:
@@ -65,14 +74,33 @@ bool fitsShape(const Value& value, std::uint32_t dataSize) {
     case Shape::String:
       return false;  // a reference cannot be handed in
     default:
-      return dataSize == value.bytes.size();
+      return dataSize == value.bytes().size();
   }
+}
+
+// Every check a write passes, in order, and then the store; the value it
+// replaced, if asked for.
+Status applyWrite(System& system, ObjectId object, std::uint32_t selector,
+                  const std::vector<std::uint8_t>& bytes, Value* replaced = nullptr) {
+  if (const auto found = system.objects.find(object); found != system.objects.end()) {
+    const auto refusal = found->second.refuse.find(selector);
+    if (refusal != found->second.refuse.end()) return refusal->second;
+  }
+  const Lookup found = lookUp(system, object, selector);
+  if (found.status != noErr) return found.status;
+  if (found.object->settable.count(selector) == 0) return notSettable;
+  const auto dataSize = static_cast<std::uint32_t>(bytes.size());
+  if (!fitsShape(*found.value, dataSize)) return badSize;
+  if (replaced != nullptr) *replaced = *found.value;
+  found.value->setBytes(bytes);
+  return noErr;
 }
 
 }  // namespace
 
 std::uint8_t hasProperty(ObjectId object, const PropertyAddress& address) {
-  record(Operation::HasProperty, object, address, 0, nullptr);
+  const auto fault = serviceCall(Operation::HasProperty, object, address, 0, nullptr);
+  if (fault == Fault::Absent) return 0;
   if (const auto* script = scriptFor(object, address.mSelector); script && script->hasAnswer)
     return *script->hasAnswer;
   return lookUp(object, address.mSelector).status == noErr ? 1 : 0;
@@ -81,23 +109,28 @@ std::uint8_t hasProperty(ObjectId object, const PropertyAddress& address) {
 Status getPropertyDataSize(ObjectId object, const PropertyAddress& address,
                            std::uint32_t qualifierSize, const void* qualifier,
                            std::uint32_t& dataSize) {
-  record(Operation::GetDataSize, object, address, qualifierSize, qualifier);
+  const auto fault = serviceCall(Operation::GetDataSize, object, address, qualifierSize, qualifier);
+  if (fault == Fault::FailingStatus) return unspecified;
   const auto* script = scriptFor(object, address.mSelector);
   if (script && script->sizeStatus) return *script->sizeStatus;
+  std::uint32_t size = 0;
   if (script && script->reportedSize) {
-    dataSize = *script->reportedSize;
-    return noErr;
+    size = *script->reportedSize;
+  } else {
+    const Lookup found = lookUp(object, address.mSelector);
+    if (found.status != noErr) return found.status;
+    size = naturalSize(*found.value);
   }
-  const Lookup found = lookUp(object, address.mSelector);
-  if (found.status != noErr) return found.status;
-  dataSize = naturalSize(*found.value);
+  dataSize = fault == Fault::WrongSize ? size + 1 : size;
   return noErr;
 }
 
 Status getPropertyData(ObjectId object, const PropertyAddress& address, std::uint32_t qualifierSize,
                        const void* qualifier, std::uint32_t dataSize, std::uint32_t& dataUsed,
                        void* data) {
-  record(Operation::GetData, object, address, qualifierSize, qualifier, dataSize);
+  const auto fault =
+      serviceCall(Operation::GetData, object, address, qualifierSize, qualifier, dataSize);
+  if (fault == Fault::FailingStatus) return unspecified;
   const auto* script = scriptFor(object, address.mSelector);
   if (script && script->dataStatus) return *script->dataStatus;
   const Lookup found = lookUp(object, address.mSelector);
@@ -105,26 +138,29 @@ Status getPropertyData(ObjectId object, const PropertyAddress& address, std::uin
 
   std::uint32_t count = std::min(dataSize, naturalSize(*found.value));
   if (script && script->bytesFilled) count = std::min(count, *script->bytesFilled);
+  if (fault == Fault::ShortData) count /= 2;
 
-  if (found.value->shape == Shape::String) {
+  if (found.value->shape() == Shape::String) {
     // Only a whole reference is ever handed out.
-    if ((script && script->nullString) || count != sizeof(StringRef)) {
+    if ((script && script->nullString) || fault == Fault::NullString ||
+        count != sizeof(StringRef)) {
       dataUsed = 0;
       return noErr;
     }
-    const auto* text =
-        new HandedString{found.value->text, !(script && script->unconvertibleString)};
+    const auto* text = new HandedString{std::string(found.value->text()),
+                                        !(script && script->unconvertibleString)};
     state().liveStrings.insert(text);
     std::memcpy(data, &text, sizeof text);
   } else if (count != 0) {
-    std::memcpy(data, found.value->bytes.data(), count);
+    std::memcpy(data, found.value->bytes().data(), count);
   }
   dataUsed = count;
   return noErr;
 }
 
 Status isPropertySettable(ObjectId object, const PropertyAddress& address, std::uint8_t& settable) {
-  record(Operation::IsSettable, object, address, 0, nullptr);
+  const auto fault = serviceCall(Operation::IsSettable, object, address, 0, nullptr);
+  if (fault == Fault::FailingStatus) return unspecified;
   const auto* script = scriptFor(object, address.mSelector);
   if (script && script->settableStatus) return *script->settableStatus;
   const Lookup found = lookUp(object, address.mSelector);
@@ -139,37 +175,43 @@ Status isPropertySettable(ObjectId object, const PropertyAddress& address, std::
 
 Status setPropertyData(ObjectId object, const PropertyAddress& address, std::uint32_t qualifierSize,
                        const void* qualifier, std::uint32_t dataSize, const void* data) {
-  record(Operation::SetData, object, address, qualifierSize, qualifier, dataSize, data);
-  const std::uint32_t selector = address.mSelector;
-  auto& objects = state().system.objects;
-  if (const auto found = objects.find(object); found != objects.end()) {
-    const auto refusal = found->second.refuse.find(selector);
-    if (refusal != found->second.refuse.end()) return refusal->second;
-  }
-  const Lookup found = lookUp(object, selector);
-  if (found.status != noErr) return found.status;
-  if (found.object->settable.count(selector) == 0) return notSettable;
-  if (!fitsShape(*found.value, dataSize)) return badSize;
-
+  const auto fault =
+      serviceCall(Operation::SetData, object, address, qualifierSize, qualifier, dataSize, data);
+  if (fault == Fault::Refused) return unspecified;
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   std::vector<std::uint8_t> stored(bytes, bytes + dataSize);
-  if (state().writeHook) {
-    System updated = state().system;
-    updated.objects[object].properties[selector].bytes = stored;
-    if (const Status saved = state().writeHook(updated); saved != noErr) return saved;
+  const std::uint32_t selector = address.mSelector;
+  State& current = state();
+  Value replaced;
+  const Status status = applyWrite(current.system, object, selector, stored, &replaced);
+  if (status != noErr || !current.writeHook) return status;
+
+  Commit commit = current.writeHook(
+      [object, selector, &stored](System& system) {
+        return applyWrite(system, object, selector, stored);
+      },
+      current.system);
+  if (commit.status != noErr) {
+    current.system.objects.at(object).properties.at(selector) = std::move(replaced);
+    return commit.status;
   }
-  found.value->bytes = std::move(stored);
+  if (commit.system) current.system = std::move(*commit.system);
   return noErr;
 }
 
 std::optional<std::string> stringText(StringRef reference) {
+  const auto fault = serviceCall(Operation::StringText, 0, PropertyAddress{0, 0, 0}, 0, nullptr);
+  if (fault == Fault::Unconvertible) return std::nullopt;
+  // Only a reference this service handed out and that is not yet released
+  // has a text: a caller told to read a string where another shape was
+  // stored gets bytes that are no reference at all.
   const auto* text = static_cast<const HandedString*>(reference);
-  if (!text->convertible) return std::nullopt;
+  if (state().liveStrings.count(text) == 0 || !text->convertible) return std::nullopt;
   return text->text;
 }
 
 void releaseString(StringRef reference) {
-  record(Operation::ReleaseString, 0, PropertyAddress{0, 0, 0}, 0, nullptr);
+  (void)serviceCall(Operation::ReleaseString, 0, PropertyAddress{0, 0, 0}, 0, nullptr);
   const auto* text = static_cast<const HandedString*>(reference);
   // A reference released twice (or never handed out) is left alone, and shows
   // in the log and the live count.

@@ -1,7 +1,7 @@
 // The simulated service's own state, shared by its store and its operations.
 #pragma once
 
-#include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,10 +16,17 @@ struct HandedString {
   bool convertible;
 };
 
+struct InjectedFault {
+  std::size_t call;
+  Fault fault;
+};
+
 struct State {
   System system;
   std::vector<Call> log;
   bool recording = false;
+  std::size_t calls = 0;
+  std::optional<InjectedFault> fault;
   std::set<const HandedString*> liveStrings;
   WriteHook writeHook;
 };

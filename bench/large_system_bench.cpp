@@ -1,0 +1,218 @@
+// A machine of 1,000 cameras with 100 controls each (a 16 MB fixture): how
+// long camknob-sim takes for list and set as a process, and how much memory
+// it needs at most, with the pieces of that time measured in-process. And a
+// long --device text against a long camera name.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "cli/device_selection.h"
+#include "discovery/list_devices.h"
+#include "media/sim/sim_fixture_file.h"
+#include "output/json_text.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr int cameraCount = 1000;
+constexpr int controlsPerCamera = 100;
+
+// Controls as a real camera has them: native and absolute values with their
+// ranges, automatic modes, on/off switches and pan/tilt native data.
+std::string controlText(unsigned id, int index) {
+  static const char* const shapes[] = {
+      R"("properties": {"clas": "brit", "lnam": "Brightness", "fcnv": 128, "fcnr": [0, 255]}, "settable": ["fcnv"])",
+      R"("properties": {"clas": "xpsr", "lnam": "Exposure Time", "fcav": 0.0333, "fcar": [0.0003, 0.2047], "fcnv": 333, "fcnr": [3, 2047], "fcam": 1}, "settable": ["fcav", "fcnv", "fcam"])",
+      R"("properties": {"clas": "temp", "lnam": "White Balance Temperature", "fcnv": 4600, "fcnr": [2800, 6500], "fcam": 1}, "settable": ["fcnv", "fcam"])",
+      R"("properties": {"clas": "zoom", "lnam": "Zoom", "fcnv": 100, "fcnr": [100, 500]}, "settable": ["fcnv"])",
+      R"("properties": {"clas": "ptab", "lnam": "Pan/Tilt Absolute", "fcoo": 1, "fcnd": [0, 0, 0, 0, 0, 0, 0, 0], "fcdr": [240, 8, 248, 255, 96, 14, 251, 255, 16, 247, 7, 0, 64, 126, 5, 0]}, "settable": ["fcnd", "fcoo"])",
+      R"("properties": {"clas": "ptrl", "lnam": "Pan/Tilt Relative", "fcoo": 0, "fcnd": [0, 0, 0, 0]}, "settable": ["fcnd", "fcoo"])",
+      R"("properties": {"clas": "gain", "lnam": "Gain", "fcnv": 0, "fcnr": [0, 100], "fcam": 1}, "settable": ["fcnv", "fcam"])",
+      R"("properties": {"clas": "pwfq", "lnam": "Power Line Frequency", "fcnv": 2, "fcnr": [0, 2]}, "settable": ["fcnv"])",
+  };
+  // Brightness first, then the other shapes in turn.
+  const int shape = index == 0 ? 0 : 1 + (index - 1) % 7;
+  return "{\"objectId\": " + std::to_string(id) + ", " + shapes[shape] + "}";
+}
+
+std::string largeFixtureText() {
+  std::string text = "{\"devices\": [\n";
+  unsigned id = 100;
+  for (int camera = 0; camera < cameraCount; ++camera) {
+    char uid[32];
+    std::snprintf(uid, sizeof uid, "CAM-%04d", camera);
+    text += camera == 0 ? "" : ",\n";
+    text += "  {\"objectId\": " + std::to_string(id++) + ", \"properties\": {\"uid \": \"" + uid +
+            "\", \"lnam\": \"Conference Camera " + std::to_string(camera) +
+            "\", \"lmak\": \"Acme\"}, \"controls\": [\n";
+    for (int control = 0; control < controlsPerCamera; ++control) {
+      text += control == 0 ? "    " : ",\n    ";
+      text += controlText(id++, control);
+    }
+    text += "\n  ]}";
+  }
+  return text + "\n]}\n";
+}
+
+// The fixture, written once per benchmark run into a folder of its own that
+// goes when the run ends.
+const std::string& largeFixturePath() {
+  static const std::string* const path = [] {
+    static const std::string* folder = nullptr;  // outlives every destructor
+    std::string made = (std::filesystem::temp_directory_path() / "camknob-bench-XXXXXX").string();
+    if (mkdtemp(made.data()) == nullptr) std::abort();
+    folder = new std::string(made);
+    std::ofstream(made + "/large.json") << largeFixtureText();
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(*folder, ignored);
+    });
+    return new std::string(made + "/large.json");
+  }();
+  return *path;
+}
+
+struct Measured {
+  bool ok;
+  double seconds;     // wall clock
+  double cpuSeconds;  // user and system
+  double peakMiB;     // largest resident set
+};
+
+// One run of camknob-sim as a script runs it, its output thrown away.
+Measured runSim(const std::string& fixture, const std::vector<std::string>& arguments) {
+  std::vector<std::string> texts{CAMKNOB_SIM_PATH};
+  texts.insert(texts.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& text : texts) argv.push_back(text.data());
+  argv.push_back(nullptr);
+  std::vector<std::string> environment{"CAMKNOB_SIM_FIXTURE=" + fixture};
+  for (char** entry = environ; *entry != nullptr; ++entry)
+    if (std::string_view(*entry).rfind("CAMKNOB_SIM_FIXTURE=", 0) != 0)
+      environment.emplace_back(*entry);
+  std::vector<char*> envp;
+  for (std::string& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  const auto start = std::chrono::steady_clock::now();
+  pid_t pid = 0;
+  const int spawned =
+      posix_spawn(&pid, CAMKNOB_SIM_PATH, &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return {false, 0, 0, 0};
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
+  const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
+  return {WIFEXITED(status) && WEXITSTATUS(status) == 0, wall.count(),
+          seconds(usage.ru_utime) + seconds(usage.ru_stime), double(usage.ru_maxrss) / 1024.0};
+}
+
+void reportRuns(benchmark::State& state, const std::vector<Measured>& runs) {
+  double cpu = 0, peak = 0;
+  for (const Measured& run : runs) {
+    cpu += run.cpuSeconds;
+    peak = std::max(peak, run.peakMiB);
+  }
+  state.counters["cpu_s"] = cpu / double(runs.size());
+  state.counters["peak_MiB"] = peak;
+}
+
+// camknob-sim list over the large fixture, as a process.
+void listLargeSystem(benchmark::State& state) {
+  const std::string& fixture = largeFixturePath();
+  std::vector<Measured> runs;
+  for (auto _ : state) {
+    const Measured run = runSim(fixture, {"list"});
+    if (!run.ok) state.SkipWithError("camknob-sim list failed");
+    state.SetIterationTime(run.seconds);
+    runs.push_back(run);
+  }
+  reportRuns(state, runs);
+}
+BENCHMARK(listLargeSystem)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// camknob-sim set on one camera of the large fixture, as a process: both
+// device lists, the 80 ms pause and saving the fixture.
+void setLargeSystem(benchmark::State& state) {
+  const std::string fixture = largeFixturePath() + ".set.json";
+  std::filesystem::copy_file(largeFixturePath(), fixture,
+                             std::filesystem::copy_options::overwrite_existing);
+  std::vector<Measured> runs;
+  int value = 0;
+  for (auto _ : state) {
+    const Measured run = runSim(fixture, {"set", "--device", "CAM-0500", "--control", "brightness",
+                                          "--value", std::to_string(++value)});
+    if (!run.ok) state.SkipWithError("camknob-sim set failed");
+    state.SetIterationTime(run.seconds);
+    runs.push_back(run);
+  }
+  reportRuns(state, runs);
+  std::filesystem::remove(fixture);
+}
+BENCHMARK(setLargeSystem)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The pieces, in-process.
+
+const std::string& largeFixtureInMemory() {
+  static const std::string text = largeFixtureText();
+  return text;
+}
+
+void parseLargeFixture(benchmark::State& state) {
+  const std::string& text = largeFixtureInMemory();
+  for (auto _ : state) benchmark::DoNotOptimize(camknob::sim::parseFixture(text));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(parseLargeFixture)->Unit(benchmark::kMillisecond);
+
+void loadLargeSystem() {
+  camknob::sim::FixtureLoad loaded = camknob::sim::parseFixture(largeFixtureInMemory());
+  camknob::sim::reset(std::move(*loaded.system));
+}
+
+void listLargeSystemInProcess(benchmark::State& state) {
+  loadLargeSystem();
+  for (auto _ : state) benchmark::DoNotOptimize(camknob::listDevices());
+}
+BENCHMARK(listLargeSystemInProcess)->Unit(benchmark::kMillisecond);
+
+void encodeLargeResponse(benchmark::State& state) {
+  loadLargeSystem();
+  const camknob::CameraResponse response{true, camknob::listDevices(), std::nullopt};
+  for (auto _ : state) benchmark::DoNotOptimize(camknob::encodeResponse(response));
+}
+BENCHMARK(encodeLargeResponse)->Unit(benchmark::kMillisecond);
+
+void writeLargeFixtureText(benchmark::State& state) {
+  loadLargeSystem();
+  for (auto _ : state) benchmark::DoNotOptimize(camknob::sim::fixtureText(camknob::sim::store()));
+}
+BENCHMARK(writeLargeFixtureText)->Unit(benchmark::kMillisecond);
+
+// --device of 20,001 characters against a camera named by 1 MiB of text.
+void selectByLongText(benchmark::State& state) {
+  const std::vector<camknob::CameraDevice> devices{
+      camknob::CameraDevice{1, "U1", std::string(std::size_t(1) << 20, 'a'), std::nullopt, {}}};
+  const std::string wanted = std::string(20000, 'A') + "b";
+  const camknob::CommandLine line{{"set", "--device", wanted}};
+  for (auto _ : state) benchmark::DoNotOptimize(camknob::selectedDevice(devices, line));
+}
+BENCHMARK(selectByLongText)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,199 @@
+#include "media/sim/sim_fixture_file.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+namespace camknob::sim {
+
+namespace {
+
+// A descriptor closed when it goes out of scope.
+struct Descriptor {
+  int fd = -1;
+  Descriptor() = default;
+  explicit Descriptor(int opened) : fd(opened) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+int openQuietly(const std::string& path, int flags) {
+  int fd = -1;
+  do {
+    // Non-blocking, so that a FIFO without a writer cannot hold the run.
+    fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+// A file's whole text, read straight into memory of its own (not copied
+// through a buffer: a fixture may be tens of megabytes).
+struct FileText {
+  std::unique_ptr<char[]> bytes;
+  std::size_t size = 0;
+  std::string fault;
+
+  bool read() const { return bytes != nullptr; }
+  std::string_view text() const { return {bytes.get(), size}; }
+};
+
+// The whole content of an open regular file of at most fixtureSizeLimit bytes.
+FileText readWhole(int fd) {
+  const auto fault = [](const std::string& what) { return FileText{nullptr, 0, what}; };
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) return fault("cannot read: " + std::string(std::strerror(errno)));
+  if (S_ISDIR(status.st_mode)) return fault("cannot read: a folder");
+  if (!S_ISREG(status.st_mode)) return fault("cannot read: not a regular file");
+  const std::string tooLarge =
+      "cannot read: larger than " + std::to_string(fixtureSizeLimit >> 20) + " MiB";
+  if (static_cast<std::uintmax_t>(status.st_size) > fixtureSizeLimit) return fault(tooLarge);
+
+  // One byte more than measured, to see a file that grew meanwhile; such a
+  // file is read again into room twice as large, up to the limit.
+  std::size_t room = static_cast<std::size_t>(status.st_size) + 1;
+  FileText read{std::unique_ptr<char[]>(new char[room]), 0, {}};
+  for (;;) {
+    if (read.size == room) {
+      if (room > fixtureSizeLimit) return fault(tooLarge);
+      const std::size_t larger = std::min(room * 2, fixtureSizeLimit + 1);
+      std::unique_ptr<char[]> grown(new char[larger]);
+      std::memcpy(grown.get(), read.bytes.get(), read.size);
+      read.bytes = std::move(grown);
+      room = larger;
+    }
+    const ssize_t got = ::read(fd, read.bytes.get() + read.size, room - read.size);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return fault("cannot read: " + std::string(std::strerror(errno)));
+    if (got == 0) break;
+    read.size += static_cast<std::size_t>(got);
+  }
+  if (read.size > fixtureSizeLimit) return fault(tooLarge);
+  return read;
+}
+
+bool writeAll(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t put = ::write(fd, text.data(), text.size());
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    text.remove_prefix(static_cast<std::size_t>(put));
+  }
+  return true;
+}
+
+std::string folderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Whether this user may write the file: as the system's permission rules say,
+// and never a file that grants writing to no one (root included).
+bool writable(const std::string& path, const struct stat& status) {
+  if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
+  return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// Replaces the file at `target` by `text` in one step: a temporary file of a
+// short name of its own beside it (so any name the file system allows still
+// works), created exclusively (never an existing name or link), given the
+// file's mode and owner, flushed to disk, then renamed over it.
+bool replaceFile(const std::string& target, const struct stat& status, std::string_view text) {
+  const std::string folder = folderOf(target);
+  std::string temporary = folder + "/.camknob-XXXXXX";
+  Descriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
+  if (file.fd < 0) return false;
+  // Owner and group stay the file's where this user may keep them.
+  if (status.st_uid != ::geteuid() || status.st_gid != ::getegid())
+    (void)::fchown(file.fd, status.st_uid, status.st_gid);
+  const bool written = ::fchmod(file.fd, status.st_mode & 07777) == 0 && writeAll(file.fd, text) &&
+                       ::fsync(file.fd) == 0;
+  const int closed = ::close(file.fd);
+  file.fd = -1;
+  if (!written || closed != 0 || ::rename(temporary.c_str(), target.c_str()) != 0) {
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  // The rename itself is kept once the folder is on disk.
+  Descriptor directory(openQuietly(folder, O_RDONLY | O_DIRECTORY));
+  if (directory.fd >= 0) (void)::fsync(directory.fd);
+  return true;
+}
+
+Commit failed(Status status) {
+  return Commit{status, std::nullopt};
+}
+
+}  // namespace
+
+FixtureLoad loadFixture(const std::string& path) {
+  const Descriptor file(openQuietly(path, O_RDONLY));
+  if (file.fd < 0)
+    return {std::nullopt, oneLine("cannot open: " + std::string(std::strerror(errno)))};
+  const FileText read = readWhole(file.fd);
+  if (!read.read()) return {std::nullopt, read.fault, {}};
+  FixtureLoad loaded = parseFixture(read.text());
+  loaded.textHash = std::hash<std::string_view>{}(read.text());
+  return loaded;
+}
+
+Commit commitChange(FixtureFile& file, const Change& change, const System& changed) {
+  // The file a symbolic link names is the one changed, beside itself.
+  char resolved[PATH_MAX];
+  if (::realpath(file.path.c_str(), resolved) == nullptr) return failed(unspecified);
+  const std::string target = resolved;
+
+  // The lock is the file's own. A run that waited for it may find the file
+  // replaced meanwhile by the run before it; it then takes the new file's lock.
+  Descriptor lock;
+  struct stat status {};
+  for (;;) {
+    Descriptor opened(openQuietly(target, O_RDONLY));
+    if (opened.fd < 0) return failed(errno == EACCES ? notPermitted : unspecified);
+    int locked = 0;
+    do {
+      locked = ::flock(opened.fd, LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) return failed(unspecified);
+    struct stat now {};
+    if (::fstat(opened.fd, &status) != 0) return failed(unspecified);
+    if (::stat(target.c_str(), &now) == 0 && now.st_dev == status.st_dev &&
+        now.st_ino == status.st_ino) {
+      std::swap(lock.fd, opened.fd);
+      break;
+    }
+  }
+
+  FileText read = readWhole(lock.fd);
+  if (!read.read()) return failed(unspecified);
+  std::optional<System> current;
+  if (std::hash<std::string_view>{}(read.text()) != file.textHash) {
+    // Another run changed the file: the write goes to what it holds now.
+    FixtureLoad loaded = parseFixture(read.text());
+    if (!loaded.system) return failed(unspecified);
+    const Status applied = change(*loaded.system);
+    if (applied != noErr) return failed(applied);
+    current = std::move(loaded.system);
+  }
+  read.bytes.reset();
+
+  if (!writable(target, status)) return failed(notPermitted);
+  const std::string text = fixtureText(current ? *current : changed);
+  if (!replaceFile(target, status, text)) return failed(unspecified);
+  file.textHash = std::hash<std::string_view>{}(text);
+  return Commit{noErr, std::move(current)};
+}
+
+}  // namespace camknob::sim

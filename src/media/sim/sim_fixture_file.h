@@ -1,0 +1,38 @@
+// Fixture files on disk: reading one safely, and changing one that several
+// runs share, one write at a time, so that no run's change is lost.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "media/sim/sim_fixture.h"
+
+namespace camknob::sim {
+
+// The largest fixture read: far beyond any real machine (a thousand cameras
+// of a hundred controls each take 16 MB), yet small enough to hold at once.
+inline constexpr std::size_t fixtureSizeLimit = std::size_t(64) << 20;
+
+// Reads and parses a fixture: a regular file (never a folder, device or FIFO)
+// of at most fixtureSizeLimit bytes, read whole.
+FixtureLoad loadFixture(const std::string& path);
+
+// A fixture file, and a hash of the text the run's system was last read from
+// or saved as.
+struct FixtureFile {
+  std::string path;
+  std::size_t textHash;
+};
+
+// One write to the fixture (or the file a symbolic link there names), made
+// while holding the file's lock, so that runs sharing it take turns: the file
+// is read again as it is then. Unchanged since this run read or saved it, it
+// gets `changed` (the run's system with the write made); changed by another
+// run, it gets the write applied to what it holds then, which the commit
+// gives back to become the run's system. The file is replaced in one step by
+// a temporary file beside it (created afresh, flushed to disk, with the
+// file's mode). A fixture the user may not write refuses the write with
+// notPermitted; any other failure to read or save it with unspecified.
+Commit commitChange(FixtureFile& file, const Change& change, const System& changed);
+
+}  // namespace camknob::sim
