@@ -80,9 +80,13 @@ bool isCaptureNode(std::uint32_t deviceCaps) {
 
 std::string deviceUid(std::string_view busInfo, const NodeFacts& facts, std::string_view nodeName) {
   std::string uid = busInfo.empty() ? "video4linux:" + std::string(nodeName) : deviceText(busInfo);
-  if (facts.usbVendor && facts.usbProduct)
-    uid += "/" + deviceText(*facts.usbVendor) + ":" + deviceText(*facts.usbProduct);
-  if (facts.index.value_or(0) != 0) uid += "#" + std::to_string(*facts.index);
+  // Appended piece by piece: GCC 12 at -O3 warns, wrongly, about a
+  // temporary built with "literal" + string.
+  if (facts.usbVendor && facts.usbProduct) {
+    uid.append("/").append(deviceText(*facts.usbVendor));
+    uid.append(":").append(deviceText(*facts.usbProduct));
+  }
+  if (facts.index.value_or(0) != 0) uid.append("#").append(std::to_string(*facts.index));
   return uid;
 }
 
