@@ -66,10 +66,7 @@ int applyCommandToTheEnd(const CommandLine& line, std::ostream& out) noexcept {
   try {
     return applyCommand(line, out);
   } catch (...) {
-    out.write(fallbackResponseLine.data(),
-              static_cast<std::streamsize>(fallbackResponseLine.size()));
-    out.put('\n');
-    out.flush();
+    writeFallbackResponse(out);
     return 1;
   }
 }

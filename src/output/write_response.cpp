@@ -13,4 +13,10 @@ bool writeResponse(const CameraResponse& response, std::ostream& out) {
   return out.good();
 }
 
+void writeFallbackResponse(std::ostream& out) {
+  out.write(fallbackResponseLine.data(), static_cast<std::streamsize>(fallbackResponseLine.size()));
+  out.put('\n');
+  out.flush();
+}
+
 }  // namespace camknob

@@ -17,4 +17,7 @@ inline constexpr std::string_view fallbackResponseLine =
 // closed or full), which nothing else reports.
 bool writeResponse(const CameraResponse& response, std::ostream& out);
 
+// Prints the fallback line alone, for a run that has no response to give.
+void writeFallbackResponse(std::ostream& out);
+
 }  // namespace camknob
