@@ -10,8 +10,12 @@
 
 namespace camknob {
 
-// Whether the bytes are well-formed UTF-8 (no overlong forms, surrogates or
-// code points past U+10FFFF).
+// The length of the well-formed UTF-8 sequence that starts the (non-empty)
+// text, or 0 when none does: no overlong forms, surrogates or code points
+// past U+10FFFF.
+std::size_t utf8SequenceLength(std::string_view text);
+
+// Whether the bytes are well-formed UTF-8 throughout.
 bool isValidUtf8(std::string_view text);
 
 void appendJsonString(std::string& out, std::string_view text);
