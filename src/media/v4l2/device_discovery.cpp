@@ -22,8 +22,8 @@ bool shownUnopened(int error) {
 // Whether an unopened node is a capture node: udev's record says so, or,
 // without one, it is the first node of its device (a camera's capture node
 // comes before its metadata node).
-bool likelyCapture(const NodeFacts& facts) {
-  if (facts.capture) return *facts.capture;
+bool likelyCapture(const std::string& nodeName, const NodeFacts& facts) {
+  if (const auto recorded = recordedCapture(nodeName)) return *recorded;
   return facts.index.value_or(0) == 0;
 }
 
@@ -45,7 +45,7 @@ std::optional<ModelDevice> openedDevice(const std::string& nodeName, ObjectId ob
 
 std::optional<ModelDevice> unopenedDevice(const std::string& nodeName, ObjectId objectId) {
   const NodeFacts facts = nodeFacts(nodeName);
-  if (!likelyCapture(facts)) return std::nullopt;
+  if (!likelyCapture(nodeName, facts)) return std::nullopt;
   return ModelDevice{
       objectId,
       nodeName,

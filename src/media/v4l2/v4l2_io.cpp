@@ -86,19 +86,6 @@ std::optional<std::string> usbBusInfo(const std::string& usbFolder) {
   return std::nullopt;
 }
 
-// udev's record of the node's capabilities, such as ":capture:".
-std::optional<bool> udevCapture(const std::string& nodeName) {
-  struct stat node {};
-  if (::stat(("/dev/" + nodeName).c_str(), &node) != 0 || !S_ISCHR(node.st_mode))
-    return std::nullopt;
-  std::ifstream record("/run/udev/data/c" + std::to_string(major(node.st_rdev)) + ":" +
-                       std::to_string(minor(node.st_rdev)));
-  constexpr std::string_view key = "E:ID_V4L_CAPABILITIES=";
-  for (std::string line; std::getline(record, line);)
-    if (line.rfind(key, 0) == 0) return line.find(":capture:") != std::string::npos;
-  return std::nullopt;
-}
-
 std::vector<ControlDescription> describeWithQueryCtrl(int fd) {
   std::vector<ControlDescription> controls;
   v4l2_queryctrl query{};
@@ -231,8 +218,20 @@ NodeFacts nodeFacts(const std::string& nodeName) {
     facts.manufacturer = firstLine(*usb + "/manufacturer");
     facts.usbBusInfo = usbBusInfo(*usb);
   }
-  facts.capture = udevCapture(nodeName);
   return facts;
+}
+
+std::optional<bool> recordedCapture(const std::string& nodeName) {
+  // udev's record lists the node's capabilities, such as ":capture:".
+  struct stat node {};
+  if (::stat(("/dev/" + nodeName).c_str(), &node) != 0 || !S_ISCHR(node.st_mode))
+    return std::nullopt;
+  std::ifstream record("/run/udev/data/c" + std::to_string(major(node.st_rdev)) + ":" +
+                       std::to_string(minor(node.st_rdev)));
+  constexpr std::string_view key = "E:ID_V4L_CAPABILITIES=";
+  for (std::string line; std::getline(record, line);)
+    if (line.rfind(key, 0) == 0) return line.find(":capture:") != std::string::npos;
+  return std::nullopt;
 }
 
 }  // namespace camknob::v4l2

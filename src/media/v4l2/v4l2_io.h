@@ -30,8 +30,8 @@ struct ControlDescription {
   std::uint32_t flags;
 };
 
-// What sysfs (and udev's record) say about a node, for nodes that cannot be
-// opened and for USB identity.
+// What sysfs says about a node, for nodes that cannot be opened and for USB
+// identity.
 struct NodeFacts {
   std::optional<std::string> name;          // the driver's name of the node
   std::optional<unsigned> index;            // the node's index within its device
@@ -39,7 +39,6 @@ struct NodeFacts {
   std::optional<std::string> usbProduct;    // four hex digits
   std::optional<std::string> manufacturer;  // the USB manufacturer string
   std::optional<std::string> usbBusInfo;    // what the driver would give as bus_info
-  std::optional<bool> capture;              // udev's verdict on the node, when recorded
 };
 
 // The names in /dev that start with "video", in no particular order.
@@ -72,5 +71,9 @@ int writeControls(int fd, std::span<const std::uint32_t> ids, std::span<const st
 bool menuOffers(int fd, std::uint32_t id, std::uint32_t index);
 
 NodeFacts nodeFacts(const std::string& nodeName);
+
+// Whether udev recorded the node as a video capture node; nothing without a
+// record. Only a node that cannot be opened needs asking.
+std::optional<bool> recordedCapture(const std::string& nodeName);
 
 }  // namespace camknob::v4l2

@@ -128,4 +128,11 @@ NodeFacts nodeFacts(const std::string& nodeName) {
   return {};
 }
 
+std::optional<bool> recordedCapture(const std::string& nodeName) {
+  ++fake::machine().calls.captureRecords;
+  for (const fake::FakeNode& node : fake::machine().nodes)
+    if (node.name == nodeName) return node.recordedCapture;
+  return std::nullopt;
+}
+
 }  // namespace camknob::v4l2

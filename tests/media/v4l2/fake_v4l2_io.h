@@ -24,6 +24,7 @@ struct FakeNode {
   int openError = 0;
   std::optional<NodeCapabilities> capabilities;
   NodeFacts facts;
+  std::optional<bool> recordedCapture;  // udev's record of the node
   std::vector<FakeControl> controls;
   bool refusesBatches = false;  // reads of more than one control fail with EINVAL
 };
@@ -36,6 +37,7 @@ struct Calls {
   int batchReads = 0;   // reads of several controls in one call
   int singleReads = 0;  // reads of one control
   int menuQueries = 0;
+  int captureRecords = 0;  // looks at udev's records
   std::vector<std::vector<std::pair<std::uint32_t, std::int32_t>>> writes;
 };
 

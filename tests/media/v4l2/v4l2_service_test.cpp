@@ -259,7 +259,8 @@ TEST(V4l2Service, DescribesOncePerRunAndReadsEachDevicesValuesInOneCall) {
   // Two looks at the cameras (before and after the change), one read each.
   EXPECT_EQ(calls.batchReads, 4);
   EXPECT_EQ(calls.singleReads, 0);
-  EXPECT_EQ(calls.closes, 1);  // the metadata node
+  EXPECT_EQ(calls.closes, 1);          // the metadata node
+  EXPECT_EQ(calls.captureRecords, 0);  // needed only for nodes that cannot be opened
 }
 
 TEST(V4l2Service, ADriverThatRefusesBatchesIsReadOneValueAtATime) {
@@ -284,7 +285,7 @@ TEST(V4l2Service, NodesThatCannotBeOpenedAreShownWhenTheyAreCameras) {
   lockedMetadata.openError = EACCES;
   FakeNode udevSaysOutput = fake::ptzCamera("video4");
   udevSaysOutput.openError = EPERM;
-  udevSaysOutput.facts.capture = false;
+  udevSaysOutput.recordedCapture = false;
   FakeNode vanished = fake::ptzCamera("video5");
   vanished.openError = ENODEV;
   useNodes({locked, lockedMetadata, udevSaysOutput, vanished});
