@@ -25,6 +25,17 @@ PropertyAnswer fixedBytes(const std::array<std::uint8_t, N>& bytes) {
   return answer;
 }
 
+// A native data range: the record of the minimums, then that of the maximums.
+template <std::size_t N>
+PropertyAnswer rangeRecords(const std::array<std::uint8_t, N>& lowest,
+                            const std::array<std::uint8_t, N>& highest) {
+  static_assert(2 * N <= 16);
+  PropertyAnswer answer{noErr, 2 * N, {}};
+  std::copy(lowest.begin(), lowest.end(), answer.bytes.begin());
+  std::copy(highest.begin(), highest.end(), answer.bytes.begin() + N);
+  return answer;
+}
+
 PropertyAnswer failed(int error) {
   return PropertyAnswer{statusOfError(error), 0, {}};
 }
@@ -95,19 +106,11 @@ PropertyAnswer controlProperty(LiveDevice& device, const ModelControl& control,
     }
     case s::nativeDataRange: {
       const ControlDescription& tilt = *control.secondary;
-      std::array<std::uint8_t, 16> bytes{};
-      if (control.role == ControlRole::PanTiltPosition) {
-        const auto lowest = positionRecord(saturated(primary.minimum), saturated(tilt.minimum));
-        const auto highest = positionRecord(saturated(primary.maximum), saturated(tilt.maximum));
-        std::copy(lowest.begin(), lowest.end(), bytes.begin());
-        std::copy(highest.begin(), highest.end(), bytes.begin() + 8);
-        return PropertyAnswer{noErr, 16, bytes};
-      }
-      const auto lowest = speedRecord(primary.minimum, tilt.minimum);
-      const auto highest = speedRecord(primary.maximum, tilt.maximum);
-      std::copy(lowest.begin(), lowest.end(), bytes.begin());
-      std::copy(highest.begin(), highest.end(), bytes.begin() + 4);
-      return PropertyAnswer{noErr, 8, bytes};
+      if (control.role == ControlRole::PanTiltPosition)
+        return rangeRecords(positionRecord(saturated(primary.minimum), saturated(tilt.minimum)),
+                            positionRecord(saturated(primary.maximum), saturated(tilt.maximum)));
+      return rangeRecords(speedRecord(primary.minimum, tilt.minimum),
+                          speedRecord(primary.maximum, tilt.maximum));
     }
     default:
       return PropertyAnswer{status::unknownProperty, 0, {}};

@@ -27,33 +27,36 @@ bool likelyCapture(const std::string& nodeName, const NodeFacts& facts) {
   return facts.index.value_or(0) == 0;
 }
 
+std::optional<std::string> manufacturerOf(const NodeFacts& facts) {
+  if (!facts.manufacturer) return std::nullopt;
+  return deviceText(*facts.manufacturer);
+}
+
 std::optional<ModelDevice> openedDevice(const std::string& nodeName, ObjectId objectId, int fd) {
   const auto capabilities = queryCapabilities(fd);
   if (!capabilities || !isCaptureNode(capabilities->deviceCaps)) return std::nullopt;
   const NodeFacts facts = nodeFacts(nodeName);
   std::string name = deviceText(capabilities->card);
   if (name.empty()) name = deviceText(facts.name.value_or(nodeName));
-  return ModelDevice{
-      objectId,
-      nodeName,
-      fd,
-      deviceUid(capabilities->busInfo, facts, nodeName),
-      std::move(name),
-      facts.manufacturer ? std::optional(deviceText(*facts.manufacturer)) : std::nullopt,
-      modelControls(objectId, describeControls(fd))};
+  return ModelDevice{objectId,
+                     nodeName,
+                     fd,
+                     deviceUid(capabilities->busInfo, facts, nodeName),
+                     std::move(name),
+                     manufacturerOf(facts),
+                     modelControls(objectId, describeControls(fd))};
 }
 
 std::optional<ModelDevice> unopenedDevice(const std::string& nodeName, ObjectId objectId) {
   const NodeFacts facts = nodeFacts(nodeName);
   if (!likelyCapture(nodeName, facts)) return std::nullopt;
-  return ModelDevice{
-      objectId,
-      nodeName,
-      -1,
-      deviceUid(facts.usbBusInfo.value_or(""), facts, nodeName),
-      deviceText(facts.name.value_or(nodeName)),
-      facts.manufacturer ? std::optional(deviceText(*facts.manufacturer)) : std::nullopt,
-      {}};
+  return ModelDevice{objectId,
+                     nodeName,
+                     -1,
+                     deviceUid(facts.usbBusInfo.value_or(""), facts, nodeName),
+                     deviceText(facts.name.value_or(nodeName)),
+                     manufacturerOf(facts),
+                     {}};
 }
 
 }  // namespace
