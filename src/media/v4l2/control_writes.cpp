@@ -39,8 +39,7 @@ Status writeNative(LiveDevice& device, const ModelControl& control,
                                   std::span(values.begin(), count));
   forgetValues(device.cache);  // the next read sees what the driver made of it
   if (error == 0) return noErr;
-  const std::vector<const ControlDescription*> written(targets);
-  return writeStatus(device, control, written, error);
+  return writeStatus(device, control, std::span(targets.begin(), targets.size()), error);
 }
 
 // Automatic on: aperture priority where the camera offers it, else full auto.
