@@ -45,16 +45,21 @@ bool containsIgnoringCase(std::string_view text, std::string_view wanted) {
 
 }  // namespace
 
+const CameraDevice* deviceMatching(const std::vector<CameraDevice>& devices,
+                                   std::string_view wanted) {
+  for (const CameraDevice& device : devices) {
+    if (device.uid == wanted || equalIgnoringCase(device.name, wanted) ||
+        containsIgnoringCase(device.name, wanted))
+      return &device;
+  }
+  return nullptr;
+}
+
 const CameraDevice* selectedDevice(const std::vector<CameraDevice>& devices,
                                    const CommandLine& line) {
   const auto wanted = argument(line, "--device");
   if (!wanted) return devices.empty() ? nullptr : &devices.front();
-  for (const CameraDevice& device : devices) {
-    if (device.uid == *wanted || equalIgnoringCase(device.name, *wanted) ||
-        containsIgnoringCase(device.name, *wanted))
-      return &device;
-  }
-  return nullptr;
+  return deviceMatching(devices, *wanted);
 }
 
 const CameraControl* controlOfKind(const CameraDevice& device, std::string_view kind) {

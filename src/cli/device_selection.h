@@ -9,6 +9,11 @@
 
 namespace camknob {
 
+// The first device whose uid equals the text, or whose name equals it or
+// contains it ignoring case; null when none does.
+const CameraDevice* deviceMatching(const std::vector<CameraDevice>& devices,
+                                   std::string_view wanted);
+
 // By --device: the first device whose uid equals the text, or whose name
 // equals it or contains it ignoring case; the first device when --device is
 // not given. Null when none passes.

@@ -194,23 +194,6 @@ bool appendControl(std::string& out, const CameraControl& control) {
   return ok;
 }
 
-bool appendDevice(std::string& out, const CameraDevice& device) {
-  out += "{\"controls\":[";
-  for (std::size_t i = 0; i < device.controls.size(); ++i) {
-    if (i != 0) out.push_back(',');
-    if (!appendControl(out, device.controls[i])) return false;
-  }
-  out.push_back(']');
-  ObjectText object{out, false};
-  bool ok = optionalText(object, "manufacturer", device.manufacturer);
-  ok = ok && text(object, "name", device.name);
-  if (!ok) return false;
-  integer(object, "objectId", device.objectId);
-  ok = text(object, "uid", device.uid);
-  out.push_back('}');
-  return ok;
-}
-
 // No response text is longer than this: every key and punctuation mark,
 // every string escaped at worst six bytes for one, every number at its
 // longest. Room reserved once is never copied as the text grows, and pages of
@@ -236,6 +219,23 @@ std::size_t sizeBound(const CameraResponse& response) {
 }
 
 }  // namespace
+
+bool appendDevice(std::string& out, const CameraDevice& device) {
+  out += "{\"controls\":[";
+  for (std::size_t i = 0; i < device.controls.size(); ++i) {
+    if (i != 0) out.push_back(',');
+    if (!appendControl(out, device.controls[i])) return false;
+  }
+  out.push_back(']');
+  ObjectText object{out, false};
+  bool ok = optionalText(object, "manufacturer", device.manufacturer);
+  ok = ok && text(object, "name", device.name);
+  if (!ok) return false;
+  integer(object, "objectId", device.objectId);
+  ok = text(object, "uid", device.uid);
+  out.push_back('}');
+  return ok;
+}
 
 std::optional<std::string> encodeResponse(const CameraResponse& response) {
   std::string out;

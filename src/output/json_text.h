@@ -23,6 +23,9 @@ void appendJsonString(std::string& out, std::string_view text);
 // False, with nothing appended, for a value JSON cannot carry (non-finite).
 bool appendJsonNumber(std::string& out, double value);
 
+// One device as the response gives it; false when it cannot be encoded.
+bool appendDevice(std::string& out, const CameraDevice& device);
+
 // The whole document for a response, or nothing when it cannot be encoded
 // (a non-finite number, or text that is not UTF-8).
 std::optional<std::string> encodeResponse(const CameraResponse& response);

@@ -7,7 +7,8 @@
 #include <cstring>
 #include <limits>
 
-#include "media/sim/json_reader.h"
+#include "output/json_reader.h"
+#include "output/one_line.h"
 
 namespace camknob::sim {
 
@@ -675,23 +676,6 @@ std::string fixtureText(const System& system) {
   }
   out += any ? "\n]}\n" : "]}\n";
   return out;
-}
-
-std::string oneLine(std::string_view text) {
-  static constexpr char hex[] = "0123456789abcdef";
-  std::string line;
-  line.reserve(text.size());
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      line += "\\x";
-      line.push_back(hex[byte >> 4]);
-      line.push_back(hex[byte & 0xF]);
-    } else {
-      line.push_back(c);
-    }
-  }
-  return line;
 }
 
 }  // namespace camknob::sim

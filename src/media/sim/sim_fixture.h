@@ -29,8 +29,4 @@ std::string fixtureText(const System& system);
 // The system camknob-sim shows when no fixture is named.
 std::string_view demoFixtureText();
 
-// The text with every control character (and DEL) written \xNN, so that a
-// message that quotes it stays on one line.
-std::string oneLine(std::string_view text);
-
 }  // namespace camknob::sim

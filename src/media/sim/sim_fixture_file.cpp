@@ -13,6 +13,8 @@
 #include <memory>
 #include <string_view>
 
+#include "output/one_line.h"
+
 namespace camknob::sim {
 
 namespace {

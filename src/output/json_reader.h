@@ -1,6 +1,7 @@
-// A strict JSON reader (RFC 8259) for fixture files: it hands every value to
-// a handler as it meets it and builds no tree, so that a fixture of a thousand
-// cameras loads in a fraction of the time and memory a document tree needs.
+// A strict JSON reader (RFC 8259) for the files the tool reads (simulator
+// fixtures, camera profiles): it hands every value to a handler as it meets it
+// and builds no tree, so that a fixture of a thousand cameras loads in a
+// fraction of the time and memory a document tree needs.
 // The handler has the member functions of nlohmann/json's SAX interface
 // (null, boolean, number_integer, number_unsigned, number_float, string,
 // start_object, key, end_object, start_array, end_array); a false from any
@@ -17,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-namespace camknob::sim {
+namespace camknob {
 
 struct JsonFault {
   std::size_t offset;  // of the byte where reading stopped
@@ -344,6 +345,7 @@ class Reader {
       return failWith("number overflow: " + std::string(token.substr(0, 40)) +
                       (token.size() > 40 ? "..." : "") + " is beyond the double range");
     }
+    buffer_.assign(token);  // the number as written, as the handler's second argument
     return handler_.number_float(value, buffer_) || failWith("stopped by the reader");
   }
 
@@ -369,4 +371,4 @@ inline std::string jsonFaultText(std::string_view text, const JsonFault& fault) 
   return "parse error at " + json_reading::placeOf(text, fault.offset) + ": " + fault.what;
 }
 
-}  // namespace camknob::sim
+}  // namespace camknob
