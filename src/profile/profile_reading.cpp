@@ -1,0 +1,220 @@
+#include "profile/profile_reading.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "discovery/control_kinds.h"
+#include "output/json_text.h"
+#include "profile/json_tree.h"
+
+namespace camknob {
+
+namespace {
+
+// The first fault found, with the path of the value it is about.
+struct Fault {
+  std::string text;
+};
+
+Fault faultAt(const std::string& path, std::string_view what) {
+  return Fault{path + ": " + std::string(what)};
+}
+
+Fault wrongType(const std::string& path, std::string_view expected, const JsonNode& node) {
+  return faultAt(path,
+                 "expected " + std::string(expected) + ", not " + std::string(jsonTypeName(node)));
+}
+
+// A key as it may be shown in a message: printable ASCII, shortened.
+std::string shownText(std::string_view text) {
+  std::string shown;
+  for (const char c : text.substr(0, 40)) {
+    const auto byte = static_cast<unsigned char>(c);
+    shown.push_back(byte >= 0x20 && byte < 0x7F ? c : '?');
+  }
+  if (text.size() > 40) shown += "...";
+  return "\"" + shown + "\"";
+}
+
+// Each key of the object once, and only keys of the list.
+std::optional<Fault> checkKeys(const JsonObject& object, const std::string& path,
+                               std::initializer_list<std::string_view> allowed) {
+  for (std::size_t i = 0; i < object.size(); ++i) {
+    const std::string& key = object[i].key;
+    if (std::find(allowed.begin(), allowed.end(), key) == allowed.end())
+      return faultAt(path, "unknown key " + shownText(key));
+    for (std::size_t j = 0; j < i; ++j)
+      if (object[j].key == key) return faultAt(path, "key " + shownText(key) + " given twice");
+  }
+  return std::nullopt;
+}
+
+const JsonNode* member(const JsonObject& object, std::string_view key) {
+  for (const JsonMember& entry : object)
+    if (entry.key == key) return &entry.value;
+  return nullptr;
+}
+
+template <typename T>
+const T* as(const JsonNode* node) {
+  return node == nullptr ? nullptr : std::get_if<T>(&node->value);
+}
+
+// A number converted with one rounding to the nearest float; nothing beyond
+// the float range.
+std::optional<float> float32Of(const JsonNumber& number) {
+  float value = 0;
+  const char* end = number.text.data() + number.text.size();
+  const auto [stop, error] = std::from_chars(number.text.data(), end, value);
+  if (error != std::errc() || stop != end || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+std::optional<std::uint8_t> byteOf(const JsonNumber& number) {
+  unsigned value = 0;
+  const char* end = number.text.data() + number.text.size();
+  const auto [stop, error] = std::from_chars(number.text.data(), end, value);
+  if (!number.integral || error != std::errc() || stop != end || value > 255) return std::nullopt;
+  return static_cast<std::uint8_t>(value);
+}
+
+std::variant<ProfileControl, Fault> controlOf(const JsonNode& node, const std::string& path) {
+  const auto* object = std::get_if<JsonObject>(&node.value);
+  if (object == nullptr) return wrongType(path, "an object", node);
+  if (auto fault =
+          checkKeys(*object, path, {"kind", "automatic", "on", "valueMode", "value", "nativeData"}))
+    return *fault;
+
+  const JsonNode* kindNode = member(*object, "kind");
+  if (kindNode == nullptr) return faultAt(path, "no \"kind\"");
+  const auto* kind = as<std::string>(kindNode);
+  if (kind == nullptr) return wrongType(path + ".kind", "a string", *kindNode);
+  if (!isWellFormedKind(*kind)) return faultAt(path + ".kind", "unknown kind " + shownText(*kind));
+
+  std::optional<bool> flags[2];
+  const char* flagKeys[2] = {"automatic", "on"};
+  for (int i = 0; i < 2; ++i) {
+    const JsonNode* flagNode = member(*object, flagKeys[i]);
+    if (flagNode == nullptr) continue;
+    const auto* flag = as<bool>(flagNode);
+    if (flag == nullptr) return wrongType(path + "." + flagKeys[i], "true or false", *flagNode);
+    flags[i] = *flag;
+  }
+
+  const JsonNode* modeNode = member(*object, "valueMode");
+  const JsonNode* valueNode = member(*object, "value");
+  if ((modeNode == nullptr) != (valueNode == nullptr))
+    return faultAt(path, "\"value\" and \"valueMode\" go together");
+  std::optional<std::string> valueMode;
+  std::optional<double> value;
+  if (valueNode != nullptr) {
+    const auto* mode = as<std::string>(modeNode);
+    if (mode == nullptr || (*mode != "absolute" && *mode != "native"))
+      return faultAt(path + ".valueMode", "expected \"absolute\" or \"native\"");
+    const auto* number = as<JsonNumber>(valueNode);
+    if (number == nullptr) return wrongType(path + ".value", "a number", *valueNode);
+    const auto converted = float32Of(*number);
+    if (!converted) return faultAt(path + ".value", "beyond the range of a 32-bit float");
+    valueMode = *mode;
+    value = static_cast<double>(*converted);
+  }
+
+  std::optional<std::vector<std::uint8_t>> nativeData;
+  if (const JsonNode* dataNode = member(*object, "nativeData")) {
+    if (*kind != panTiltAbsoluteKind)
+      return faultAt(path + ".nativeData", "only a panTiltAbsolute control has one");
+    const auto* items = as<JsonArray>(dataNode);
+    if (items == nullptr) return wrongType(path + ".nativeData", "an array", *dataNode);
+    if (items->size() > maxProfileNativeData)
+      return faultAt(path + ".nativeData",
+                     "more than " + std::to_string(maxProfileNativeData) + " bytes");
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(items->size());
+    for (std::size_t i = 0; i < items->size(); ++i) {
+      const auto* number = as<JsonNumber>(&(*items)[i]);
+      const auto byte = number ? byteOf(*number) : std::nullopt;
+      if (!byte)
+        return faultAt(path + ".nativeData[" + std::to_string(i) + "]",
+                       "expected an integer from 0 to 255");
+      bytes.push_back(*byte);
+    }
+    nativeData = std::move(bytes);
+  }
+
+  if (!flags[0] && !flags[1] && !value && !nativeData)
+    return faultAt(path,
+                   "nothing to apply (no \"automatic\", \"on\", \"value\" or \"nativeData\")");
+  return ProfileControl{.kind = *kind,
+                        .automatic = flags[0],
+                        .on = flags[1],
+                        .valueMode = std::move(valueMode),
+                        .value = value,
+                        .nativeData = std::move(nativeData)};
+}
+
+std::variant<Profile, Fault> profileOf(const JsonNode& root) {
+  const auto* object = std::get_if<JsonObject>(&root.value);
+  const JsonNode* version = object ? member(*object, "camknobProfile") : nullptr;
+  if (version == nullptr)
+    return Fault{"not a camknob profile (no \"camknobProfile\": " + std::to_string(profileVersion) +
+                 ")"};
+  const auto* number = as<JsonNumber>(version);
+  if (number == nullptr || number->text != std::to_string(profileVersion))
+    return faultAt("camknobProfile",
+                   "this tool reads profiles of version " + std::to_string(profileVersion));
+  if (auto fault = checkKeys(*object, "profile", {"camknobProfile", "uid", "name", "controls"}))
+    return *fault;
+
+  std::string texts[2];
+  const char* textKeys[2] = {"uid", "name"};
+  for (int i = 0; i < 2; ++i) {
+    const JsonNode* node = member(*object, textKeys[i]);
+    if (node == nullptr) return faultAt("profile", std::string("no \"") + textKeys[i] + "\"");
+    const auto* text = as<std::string>(node);
+    if (text == nullptr) return wrongType(textKeys[i], "a string", *node);
+    texts[i] = *text;
+  }
+
+  const JsonNode* controlsNode = member(*object, "controls");
+  if (controlsNode == nullptr) return faultAt("profile", "no \"controls\"");
+  const auto* items = as<JsonArray>(controlsNode);
+  if (items == nullptr) return wrongType("controls", "an array", *controlsNode);
+  std::vector<ProfileControl> controls;
+  controls.reserve(items->size());
+  for (std::size_t i = 0; i < items->size(); ++i) {
+    auto control = controlOf((*items)[i], "controls[" + std::to_string(i) + "]");
+    if (auto* fault = std::get_if<Fault>(&control)) return *fault;
+    controls.push_back(std::move(std::get<ProfileControl>(control)));
+  }
+  return Profile{
+      .uid = std::move(texts[0]), .name = std::move(texts[1]), .controls = std::move(controls)};
+}
+
+bool isLowerHex(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+}
+
+}  // namespace
+
+bool isWellFormedKind(std::string_view kind) {
+  if (std::any_of(controlKinds.begin(), controlKinds.end(),
+                  [&](const ControlKind& known) { return known.name == kind; }))
+    return true;
+  if (kind.size() == 4)
+    return std::all_of(kind.begin(), kind.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return kind.size() == 10 && kind.substr(0, 2) == "0x" &&
+         std::all_of(kind.begin() + 2, kind.end(), isLowerHex);
+}
+
+ProfileReading readProfile(std::string_view text) {
+  if (text.size() > maxProfileBytes) return {std::nullopt, "larger than 1 MiB"};
+  JsonTreeReading tree = readJsonTree(text);
+  if (!tree.root) return {std::nullopt, std::move(tree.fault)};
+  auto profile = profileOf(*tree.root);
+  if (auto* fault = std::get_if<Fault>(&profile)) return {std::nullopt, std::move(fault->text)};
+  return {std::move(std::get<Profile>(profile)), {}};
+}
+
+}  // namespace camknob
