@@ -7,7 +7,8 @@
 namespace camknob::vmtests {
 
 GuestPrograms guestPrograms() {
-  return GuestPrograms{CAMKNOB_PATH, vm::findProgram("v4l2-ctl"), vm::findProgram("strace")};
+  return GuestPrograms{CAMKNOB_PATH, CAMKNOB_PROFILE_PATH, vm::findProgram("v4l2-ctl"),
+                       vm::findProgram("strace")};
 }
 
 vm::Guest vmGuest() {
@@ -16,6 +17,7 @@ vm::Guest vmGuest() {
   guest.vivid = true;
   guest.virtualCamera = true;
   guest.hostBinaries.push_back(programs.camknob);
+  guest.hostBinaries.push_back(programs.camknobProfile);
   if (programs.v4l2Ctl) guest.hostBinaries.push_back(*programs.v4l2Ctl);
   if (programs.strace) guest.hostBinaries.push_back(*programs.strace);
 
@@ -24,6 +26,7 @@ vm::Guest vmGuest() {
   // then read the results with stepResult(name).
   for (vm::Step& step : infrastructureSteps(programs)) guest.steps.push_back(std::move(step));
   for (vm::Step& step : camknobSteps(programs)) guest.steps.push_back(std::move(step));
+  for (vm::Step& step : profileSteps(programs)) guest.steps.push_back(std::move(step));
   return guest;
 }
 

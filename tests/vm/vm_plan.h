@@ -20,6 +20,7 @@ inline constexpr const char* cameraMetadataNode = "/dev/video2";
 // Programs the guest carries in /bin, by the host path they came from.
 struct GuestPrograms {
   std::string camknob;                 // always
+  std::string camknobProfile;          // always
   std::optional<std::string> v4l2Ctl;  // when the host has v4l-utils
   std::optional<std::string> strace;   // when the host has strace
 };
@@ -32,6 +33,9 @@ std::vector<vm::Step> infrastructureSteps(const GuestPrograms& programs);
 
 // Steps of camknob's own checks (camknob_vm_test.cpp).
 std::vector<vm::Step> camknobSteps(const GuestPrograms& programs);
+
+// Steps of camknob-profile's checks (profile_vm_test.cpp).
+std::vector<vm::Step> profileSteps(const GuestPrograms& programs);
 
 vm::Guest vmGuest();
 vm::BootSettings bootSettings();
