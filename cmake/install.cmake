@@ -1,0 +1,66 @@
+# What `cmake --install` puts where (GNU directories under the prefix), and the
+# Debian package CPack makes of it.
+include(GNUInstallDirs)
+
+install(TARGETS camknob camknob-profile camknob-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# Manual pages, compressed as Debian keeps them where gzip is at hand.
+set(man_pages camknob.1 camknob-profile.1 camknob-sim.1)
+find_program(GZIP gzip)
+foreach(page ${man_pages})
+  if(GZIP)
+    set(compressed ${CMAKE_CURRENT_BINARY_DIR}/man/${page}.gz)
+    add_custom_command(OUTPUT ${compressed}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/man
+      COMMAND ${GZIP} -9 -n -c ${PROJECT_SOURCE_DIR}/man/${page} > ${compressed}
+      DEPENDS ${PROJECT_SOURCE_DIR}/man/${page}
+      VERBATIM)
+    list(APPEND installed_man_pages ${compressed})
+  else()
+    list(APPEND installed_man_pages ${PROJECT_SOURCE_DIR}/man/${page})
+  endif()
+endforeach()
+add_custom_target(camknob_man_pages ALL DEPENDS ${installed_man_pages})
+install(FILES ${installed_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# bash-completion loads a command's completion by the command's name; the one
+# file serves all three.
+foreach(program camknob camknob-profile camknob-sim)
+  install(FILES completion/camknob.bash DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions
+          RENAME ${program})
+endforeach()
+install(FILES completion/_camknob DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/zsh/vendor-completions)
+
+file(GLOB schemas ${PROJECT_SOURCE_DIR}/schema/*.schema.json)
+install(FILES ${schemas} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/camknob)
+
+# Applying a profile when a camera is plugged in: the user service is ready to
+# use; the udev rule names a camera, so it is an example to copy and edit.
+install(FILES examples/profiles/camknob-profile@.service DESTINATION lib/systemd/user)
+install(FILES examples/profiles/90-camknob-profile.rules examples/profiles/camknob-profile@.service
+              examples/demo-system.json examples/usb-camera.json
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+install(PROGRAMS examples/try-every-command.sh DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME camknob)
+set(CPACK_PACKAGE_VENDOR "camknob")
+set(CPACK_PACKAGE_CONTACT "camknob developers <camknob@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "list and change the controls of video cameras")
+set(CPACK_PACKAGE_DESCRIPTION
+    "camknob lists the video cameras of the machine with every control they\n"
+    "expose (brightness, exposure, white balance, zoom, focus, pan/tilt, ...)\n"
+    "and changes them; each run prints one JSON line, for scripts and front\n"
+    "ends. camknob-profile saves a camera's settings and applies them again,\n"
+    "for instance when the camera is plugged in. camknob-sim runs the same\n"
+    "commands over a simulated camera system.")
+string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+set(CPACK_DEBIAN_PACKAGE_SECTION video)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The libraries the programs load, as dpkg-shlibdeps finds them.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Live completion of device names and kinds reads `camknob list` with either.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "jq | python3, bash-completion")
+set(CPACK_STRIP_FILES ON)
+include(CPack)
