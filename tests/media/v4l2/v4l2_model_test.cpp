@@ -2,10 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <limits>
 #include <set>
-#include <sstream>
 
 #include "discovery/control_kinds.h"
 #include "fake_cameras.h"
@@ -104,20 +102,6 @@ TEST(ClassCodes, OwnCodesArePrintableUniqueAndNeverATableKindByAccident) {
                                         "gmma", "gain", "pwfq", "temp", "shrp", "bklt", "xpsr",
                                         "pan ", "tilt", "fcus", "zoom", "zomr", "iris"}));
   EXPECT_EQ(classCodeOf(0x0098f901), 0x0098f901u);  // a driver's own control
-}
-
-TEST(ClassCodes, TheReadmeListsEveryCodeAndStatus) {
-  std::ifstream file(CAMKNOB_README);
-  std::stringstream text;
-  text << file.rdbuf();
-  const std::string readme = text.str();
-  ASSERT_FALSE(readme.empty());
-  for (const StandardControl& control : standardControls())
-    EXPECT_NE(readme.find("| `" + std::string(control.code) + "` |"), std::string::npos)
-        << control.code << " (" << control.what << ")";
-  for (const char* status : {"lock", "rdon", "nope", "!val", "!sta", "busy", "perm", "gone", "i/o!",
-                             "!siz", "!obj", "who?", "fail"})
-    EXPECT_NE(readme.find("`" + std::string(status) + "`"), std::string::npos) << status;
 }
 
 TEST(ControlModel, ADriversPlainExposureTakesTheExposureMenu) {
