@@ -227,8 +227,10 @@ def describe(record):
     if not isinstance(record, dict):
         return f"  bad record: {record}"
     command = " ".join([record.get("program", "?")] + list(record.get("arguments", [])))
-    shown = record.get("stdout", record.get("stdoutBytes"))
-    return f"  run: {command}\n  exit status: {record.get('exitStatus')}\n  output: {shown!r}"
+    shown = repr(record.get("stdout", record.get("stdoutBytes")))
+    if len(shown) > 2000:  # a response of fifty cameras: its start and end
+        shown = shown[:1500] + " ... " + shown[-500:]
+    return f"  run: {command}\n  exit status: {record.get('exitStatus')}\n  output: {shown}"
 
 
 def main(argv):
