@@ -186,8 +186,7 @@ TEST(Profile, SavesToStandardOutputAndAppliesFromStandardInput) {
   response(
       camknobSim({"set", "--device", "webcam", "--control", "brightness", "--value", "9"}, fixture),
       0);
-  const ProcessResult applied = runProcess(
-      "/bin/sh", {"-c", "exec \"$0\" apply < \"$1\"", CAMKNOB_PROFILE_SIM_PATH, file}, fixture);
+  const ProcessResult applied = runWithInput(CAMKNOB_PROFILE_SIM_PATH, {"apply"}, fixture, file);
   const json answer = response(applied, 0);
   EXPECT_EQ(answer["device"]["uid"], "SIM-WEBCAM-0002");  // by the profile's uid
   EXPECT_EQ(controlWithId(answer["device"], 61)["value"], 0);
@@ -284,8 +283,10 @@ TEST(Profile, AHostileProfileGetsOneLineOnStandardErrorAndChangesNothing) {
   }
   EXPECT_EQ(fileText(fixture), fixtureBefore);  // no write reached the camera
 
-  const ProcessResult fromInput = runProcess(
-      "/bin/sh", {"-c", "echo '[]' | exec \"$0\" apply", CAMKNOB_PROFILE_SIM_PATH}, fixture);
+  const std::string notAProfile = folder + "/array.json";
+  writeFile(notAProfile, "[]\n");
+  const ProcessResult fromInput =
+      runWithInput(CAMKNOB_PROFILE_SIM_PATH, {"apply", "-"}, fixture, notAProfile);
   EXPECT_EQ(fromInput.exitStatus, 2);
   EXPECT_EQ(fromInput.err,
             "camknob-profile: profile (standard input): not a camknob profile "

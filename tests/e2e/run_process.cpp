@@ -1,14 +1,18 @@
 #include "e2e/run_process.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <stdexcept>
 
@@ -43,7 +47,8 @@ struct Started {
 };
 
 Started start(const std::string& program, const std::vector<std::string>& arguments,
-              const std::optional<std::string>& fixturePath, Output output) {
+              const std::optional<std::string>& fixturePath, Output output,
+              const std::optional<std::string>& inputPath = std::nullopt) {
   int outPipe[2] = {-1, -1}, errPipe[2];
   if (pipe(errPipe) != 0 || (output == Output::Pipe && pipe(outPipe) != 0))
     throw std::runtime_error("pipe failed");
@@ -54,6 +59,7 @@ Started start(const std::string& program, const std::vector<std::string>& argume
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/full", O_WRONLY, 0);
   if (output == Output::Closed) posix_spawn_file_actions_addclose(&actions, 1);
   posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+  if (inputPath) posix_spawn_file_actions_addopen(&actions, 0, inputPath->c_str(), O_RDONLY, 0);
   for (const int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
     if (fd >= 0) posix_spawn_file_actions_addclose(&actions, fd);
 
@@ -98,11 +104,50 @@ ProcessResult finish(const Started& started) {
   return result;
 }
 
+// When CAMKNOB_E2E_RECORD names a folder, each run whose output the test read
+// is kept there as one JSON line, for the check of every output against the
+// JSON Schemas after the tests. Each test process appends to a file of its
+// own, so processes running at once never share one.
+void record(const std::string& program, const std::vector<std::string>& arguments,
+            const ProcessResult& result) {
+  const char* folder = std::getenv("CAMKNOB_E2E_RECORD");
+  if (folder == nullptr || *folder == '\0' || result.exitStatus == -1) return;
+  using nlohmann::json;
+  json entry{{"program", std::filesystem::path(program).filename().string()},
+             {"arguments", arguments},
+             {"exitStatus", result.exitStatus}};
+  try {
+    (void)json(result.out).dump();
+    entry["stdout"] = result.out;
+  } catch (const json::type_error&) {
+    // Not UTF-8: kept byte for byte, for the check to report.
+    entry["stdoutBytes"] = std::vector<std::uint8_t>(result.out.begin(), result.out.end());
+  }
+  std::error_code ignored;  // a folder that cannot be made fails the write below
+  std::filesystem::create_directories(folder, ignored);
+  const std::filesystem::path path =
+      std::filesystem::path(folder) / (std::to_string(getpid()) + ".jsonl");
+  std::ofstream file(path, std::ios::app | std::ios::binary);
+  // Arguments that are not UTF-8 are only shown, so a stand-in character will do.
+  file << entry.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
+  if (!file.flush()) ADD_FAILURE() << "cannot record the run in " << path;
+}
+
 }  // namespace
 
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
                          const std::optional<std::string>& fixturePath, Output output) {
-  return finish(start(program, arguments, fixturePath, output));
+  ProcessResult result = finish(start(program, arguments, fixturePath, output));
+  if (output == Output::Pipe) record(program, arguments, result);
+  return result;
+}
+
+ProcessResult runWithInput(const std::string& program, const std::vector<std::string>& arguments,
+                           const std::optional<std::string>& fixturePath,
+                           const std::string& inputPath) {
+  ProcessResult result = finish(start(program, arguments, fixturePath, Output::Pipe, inputPath));
+  record(program, arguments, result);
+  return result;
 }
 
 std::vector<ProcessResult> runAtOnce(const std::string& program,
@@ -112,7 +157,10 @@ std::vector<ProcessResult> runAtOnce(const std::string& program,
   for (const auto& arguments : argumentLists)
     runs.push_back(start(program, arguments, fixturePath, Output::Pipe));
   std::vector<ProcessResult> results;
-  for (const Started& run : runs) results.push_back(finish(run));
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    results.push_back(finish(runs[i]));
+    record(program, argumentLists[i], results.back());
+  }
   return results;
 }
 

@@ -23,6 +23,11 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
                          const std::optional<std::string>& fixturePath = std::nullopt,
                          Output output = Output::Pipe);
 
+// runProcess with standard input read from the file.
+ProcessResult runWithInput(const std::string& program, const std::vector<std::string>& arguments,
+                           const std::optional<std::string>& fixturePath,
+                           const std::string& inputPath);
+
 // Starts every run at once, then waits for them all; results in that order.
 std::vector<ProcessResult> runAtOnce(const std::string& program,
                                      const std::vector<std::vector<std::string>>& argumentLists,
