@@ -474,6 +474,18 @@ _camknob() {
         iris shutter exposure whiteBalanceU whiteBalanceV whiteBalance gamma temperature zoom
         focus pan tilt opticalFilter backlightCompensation powerLineFrequency noiseReduction
         panTiltAbsolute panTiltRelative zoomRelative roll)
+      # With no camera's kinds to offer, on Linux: the codes of the V4L2
+      # controls the tool has no kind name for (hflp, priv, ...).
+      if ((${#live[@]} == 0)) && [[ $OSTYPE == linux* ]]; then
+        local -a linux_codes=(
+        avol abal abas atrb amut alod awbl expo agan hflp vflp ahue cagc ckil cofx abrt
+        bstp rota bgco cgan ilm1 ilm2 mbfc mbfo alph cfxc cfxr xpam dyfr panr tilr fcrl
+        afcs zmrl priv irrl xpbi wbpr wdrg stab isos isoa xpmt scen afrg pnsp tlsp ornt
+        srot flmd flss fltm flin fltr flid jcss jrst jqal vbln hbln agai lnkf tpat dint
+        dgan mdmd
+        )
+        live=("${linux_codes[@]}")
+      fi
       _camknob_offer "${table[@]}" "${live[@]}"
       ;;
     --enabled)

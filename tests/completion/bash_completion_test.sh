@@ -127,6 +127,9 @@ run_completion() {
   compopt_calls=()
   local saved_path=$PATH
   PATH=$mode_path
+  # The table's cases hold on every system; the Linux codes offered without
+  # a camera's kinds have cases of their own (CASE_OSTYPE=linux-gnu).
+  local OSTYPE=${CASE_OSTYPE:-darwin}
   _camknob "${COMP_WORDS[0]}" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]-}" \
     2>"$scratch/stderr"
   PATH=$saved_path
@@ -258,7 +261,18 @@ run_table() {
   export CAMKNOB_SIM_FIXTURE=$scratch/missing.json
   t 'camknob-sim set --control b' blackLevel brightness backlightCompensation
   t 'camknob-sim set --device '
+  # On Linux, with no camera's kinds to offer, the codes of the V4L2
+  # controls that have no kind name come with the table.
+  CASE_OSTYPE=linux-gnu
+  t 'camknob-sim set --control b' blackLevel brightness backlightCompensation bgco bstp
+  t 'camknob-sim set --control fl' flmd flss fltm flin fltr flid
   unset CAMKNOB_SIM_FIXTURE
+  t 'camknob-sim set --control b' blackLevel brightness backlightCompensation -- \
+    blackLevel brightness backlightCompensation bgco bstp
+  export CAMKNOB_SIM_FIXTURE=$two_cameras
+  t 'camknob-sim set --device nobody --control h' hue hflp hbln
+  t 'camknob-sim set --device vivid --control v' vflp -- vflp vbln
+  unset CAMKNOB_SIM_FIXTURE CASE_OSTYPE
 
   # File names: readline quotes them. apply prefers .json files (and
   # folders) while there is one.

@@ -6,6 +6,7 @@
 
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -305,6 +306,28 @@ TEST(DocumentedCodes, TheReadmeTablesAreTheCodesOwn) {
 
 TEST(DocumentedCodes, TheManualPageTablesAreTheCodesOwn) {
   expectAgreement(manualCodes(), "camknob.1");
+}
+
+// The words of the completion's list of the codes the tool has no kind name
+// for: from "linux_codes=(" to the closing parenthesis.
+std::set<std::string> completionCodes(const std::string& path) {
+  const std::string text = fileText(path);
+  const std::string opening = "linux_codes=(";
+  const auto from = text.find(opening);
+  if (from == std::string::npos) return {};
+  const auto to = text.find(')', from);
+  std::set<std::string> words;
+  std::istringstream list(text.substr(from + opening.size(), to - from - opening.size()));
+  for (std::string word; list >> word;) words.insert(word);
+  return words;
+}
+
+// Completion offers these codes on Linux when it has no camera's kinds.
+TEST(DocumentedCodes, CompletionKnowsEveryCodeOfTheToolsOwn) {
+  std::set<std::string> expected;
+  for (const auto& [code, row] : expectedOwn()) expected.insert(code);
+  for (const char* file : {"/completion/camknob.bash", "/completion/_camknob"})
+    EXPECT_EQ(completionCodes(std::string(CAMKNOB_SOURCE_DIR) + file), expected) << file;
 }
 
 // A status added to the service must reach the list above, and so the documents.
