@@ -63,8 +63,9 @@ std::optional<std::string_view> skipReasonOf(const ProfileControl& saved, Profil
   }
   if (!target->value) return absent;
   if (target->valueMode != saved.valueMode) return "valueMode";
-  // The automatic mode as the profile just set it, else as the camera has it.
-  if (saved.automatic.value_or(target->automatic.value_or(false))) return "automatic";
+  // The automatic mode as the profile just set it, else as the camera has
+  // it; a control without one is never held by it.
+  if (target->automatic && saved.automatic.value_or(*target->automatic)) return "automatic";
   return std::nullopt;
 }
 

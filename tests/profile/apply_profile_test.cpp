@@ -159,6 +159,18 @@ TEST(ApplyProfile, AValueHeldByTheCamerasAutomaticModeIsSkipped) {
   EXPECT_EQ(views[0].skipReason, "automatic");
 }
 
+TEST(ApplyProfile, AControlWithoutAnAutomaticModeTakesItsValue) {
+  testing::useFixture(camera);
+  const std::vector<CameraDevice> devices = listDevices();
+  // Saved where brightness had an automatic mode, which this camera lacks.
+  ProfileControl brightness = valued("brightness", "native", 4);
+  brightness.automatic = true;
+  const Profile profile{.uid = "CAM-1", .name = "Camera", .controls = {brightness}};
+  const std::vector<StepView> expected{{"brightness", "automatic", 11, "absent"},
+                                       {"brightness", "value", 11, std::nullopt}};
+  EXPECT_EQ(viewOf(applySteps(profile, devices[0])), expected);
+}
+
 std::vector<std::uint8_t> bytesOf(float value) {
   std::vector<std::uint8_t> bytes(4);
   std::memcpy(bytes.data(), &value, 4);
