@@ -332,14 +332,7 @@ class Reader {
       }
       // Too large for a 64-bit integer: read as a double, as JSON allows.
     }
-    double value = 0;
-    const auto [end, error] = std::from_chars(token.data(), token.data() + token.size(), value);
-    (void)end;
-    if (error == std::errc::result_out_of_range) {
-      // Beyond the double range, or so close to zero that it reads as zero.
-      const std::string copy(token);
-      value = std::strtod(copy.c_str(), nullptr);
-    }
+    const double value = doubleOf(token);
     if (!std::isfinite(value)) {
       at_ = start;
       return failWith("number overflow: " + std::string(token.substr(0, 40)) +
@@ -347,6 +340,22 @@ class Reader {
     }
     buffer_.assign(token);  // the number as written, as the handler's second argument
     return handler_.number_float(value, buffer_) || failWith("stopped by the reader");
+  }
+
+  // The nearest double of a JSON number; infinite beyond the double range.
+  static double doubleOf(std::string_view token) {
+#if !defined(_LIBCPP_VERSION)
+    double value = 0;
+    const auto [end, error] = std::from_chars(token.data(), token.data() + token.size(), value);
+    (void)end;
+    if (error != std::errc::result_out_of_range) return value;
+      // Beyond the double range, or so close to zero that it reads as zero:
+      // strtod tells which.
+#endif
+    // libc++ (Apple's) has no floating-point from_chars; strtod reads the
+    // same text in the "C" locale, which the tool never leaves.
+    const std::string copy(token);
+    return std::strtod(copy.c_str(), nullptr);
   }
 
   std::string_view text_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 
 #include "discovery/control_kinds.h"
 #include "output/json_text.h"
@@ -62,13 +63,14 @@ const T* as(const JsonNode* node) {
 }
 
 // A number converted with one rounding to the nearest float; nothing beyond
-// the float range.
+// the float range. strtof (in the "C" locale, which the tool never leaves)
+// rather than from_chars, which Apple's C++ library lacks for floats.
 std::optional<float> float32Of(const JsonNumber& number) {
-  float value = 0;
-  const char* end = number.text.data() + number.text.size();
-  const auto [stop, error] = std::from_chars(number.text.data(), end, value);
-  if (error != std::errc() || stop != end || !std::isfinite(value)) return std::nullopt;
-  return value;
+  char* end = nullptr;
+  const float value = std::strtof(number.text.c_str(), &end);
+  const bool whole = end == number.text.c_str() + number.text.size();
+  if (!whole || !std::isfinite(value)) return std::nullopt;
+  return value;  // what underflows is the nearest float all the same
 }
 
 std::optional<std::uint8_t> byteOf(const JsonNumber& number) {
