@@ -213,4 +213,31 @@ char* writeShortestDouble(char* out, double value) {
 #endif
 }
 
+char* writeShortestFloatPortable(char* out, float value) {
+  // Nine significant digits always give a float back.
+  for (int digits = 1; digits <= 9; ++digits) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*e", digits - 1, static_cast<double>(value));
+    const double read = std::strtod(text, nullptr);
+    if (static_cast<float>(read) == value) return writeShortestDouble(out, read);
+  }
+  return writeShortestDouble(out, static_cast<double>(value));
+}
+
+char* writeShortestFloat(char* out, float value) {
+#if defined(__APPLE__) || defined(_LIBCPP_VERSION)
+  return writeShortestFloatPortable(out, value);
+#else
+  char text[32];
+  // The digits alone: in scientific form no whole number is written out
+  // digit for digit.
+  const auto [end, error] =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::scientific);
+  double read = 0;
+  if (error == std::errc()) std::from_chars(text, end, read);
+  const bool readsBack = error == std::errc() && static_cast<float>(read) == value;
+  return writeShortestDouble(out, readsBack ? read : static_cast<double>(value));
+#endif
+}
+
 }  // namespace camknob

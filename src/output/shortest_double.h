@@ -21,4 +21,15 @@ char* writeShortestDouble(char* out, double value);
 // Built everywhere, so that it is tested against std::to_chars.
 char* writeShortestDoublePortable(char* out, double value);
 
+// The text of a finite float: the shortest decimal that gives the float back
+// when read as a double and rounded to a float (as fixtures are read),
+// written as writeShortestDouble writes the double it reads as; the exact
+// double of the float where no shorter decimal reads back so.
+char* writeShortestFloat(char* out, float value);
+
+// The same with printf and strtod alone, for C++ libraries without
+// floating-point from_chars (libc++, Apple's among them); built everywhere,
+// so that it is tested against the other.
+char* writeShortestFloatPortable(char* out, float value);
+
 }  // namespace camknob

@@ -142,6 +142,42 @@ TEST(ShortestDouble, AgreesWithToCharsOnRandomDoubles) {
   for (int i = 1; i < 20000; ++i) values.push_back(i / 1000.0);
   expectBothAgree(values);
 }
+
+std::string shortestFloat(float value) {
+  char text[shortestDoubleCapacity];
+  return std::string(text, writeShortestFloat(text, value));
+}
+
+std::string portableFloat(float value) {
+  char text[shortestDoubleCapacity];
+  return std::string(text, writeShortestFloatPortable(text, value));
+}
+
+// Both float writers give one text, which the fixture loader's way of
+// reading (a double, then the nearest float) takes back to the float.
+TEST(ShortestFloat, BothWritersAgreeAndReadBack) {
+  std::mt19937_64 random(20261210);
+  std::vector<float> values{0.0333f,       0.0003f,         128.0f,      -12.5f, 1e-45f,
+                            3.4028235e38f, 1.17549435e-38f, 16777217.0f, 0.1f,   1e10f};
+  std::uniform_int_distribution<std::uint32_t> bits;
+  while (values.size() < 200000) {
+    const std::uint32_t word = bits(random);
+    float value = 0;
+    std::memcpy(&value, &word, sizeof value);
+    if (std::isfinite(value)) values.push_back(value);
+  }
+  for (int i = -1000; i <= 1000; ++i) values.push_back(static_cast<float>(i) / 100.0f);
+  int mismatches = 0;
+  for (const float value : values) {
+    const std::string text = shortestFloat(value);
+    EXPECT_EQ(static_cast<float>(std::strtod(text.c_str(), nullptr)), value) << text;
+    if (portableFloat(value) != text && ++mismatches <= 10)
+      ADD_FAILURE() << value << ": " << text << " and " << portableFloat(value);
+  }
+  EXPECT_EQ(shortestFloat(0.0003f), "0.0003");
+  EXPECT_EQ(shortestFloat(0.0333f), "0.0333");
+  EXPECT_EQ(shortestFloat(1e10f), "10000000000");
+}
 #endif
 
 }  // namespace

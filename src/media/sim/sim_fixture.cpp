@@ -9,6 +9,7 @@
 
 #include "output/json_reader.h"
 #include "output/one_line.h"
+#include "output/shortest_double.h"
 
 namespace camknob::sim {
 
@@ -518,22 +519,17 @@ bool appendSpecial(std::string& out, double number) {
 }
 
 void appendReal(std::string& out, double number) {
-  if (!appendSpecial(out, number)) appendNumber(out, number);
+  if (appendSpecial(out, number)) return;
+  char digits[shortestDoubleCapacity];
+  out.append(digits, writeShortestDouble(digits, number));
 }
 
-// A float as its shortest text when reading that text back (as the loader
-// does, through a double) gives the same float; else the double's text.
+// A float as its shortest text that the loader, reading it as a double,
+// takes back to the same float.
 void appendFloat(std::string& out, float number) {
   if (appendSpecial(out, number)) return;
-  char digits[40];
-  const auto [end, error] = std::to_chars(digits, digits + sizeof digits, number);
-  double back = 0;
-  std::from_chars(digits, end, back);
-  if (error == std::errc() && static_cast<float>(back) == number) {
-    out.append(digits, end);
-  } else {
-    appendNumber(out, static_cast<double>(number));
-  }
+  char digits[shortestDoubleCapacity];
+  out.append(digits, writeShortestFloat(digits, number));
 }
 
 bool printable(std::uint32_t code) {
