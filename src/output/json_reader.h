@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "output/json_text.h"
+
 namespace camknob {
 
 struct JsonFault {
@@ -64,32 +66,6 @@ inline void appendUtf8(std::string& out, std::uint32_t point) {
     out.push_back(char(0x80 | ((point >> 6) & 0x3F)));
     out.push_back(char(0x80 | (point & 0x3F)));
   }
-}
-
-// The length of the well-formed UTF-8 sequence at `at` (at least two bytes),
-// or 0: no overlong forms, surrogates or code points past U+10FFFF.
-inline std::size_t utf8Length(std::string_view text, std::size_t at) {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  const auto next = [&](std::size_t k) {
-    return at + k < text.size() ? static_cast<unsigned char>(text[at + k]) : 0u;
-  };
-  const auto tail = [](unsigned byte) { return (byte & 0xC0) == 0x80; };
-  if (lead >= 0xC2 && lead <= 0xDF) return tail(next(1)) ? 2 : 0;
-  if (lead >= 0xE0 && lead <= 0xEF) {
-    const unsigned second = next(1);
-    const bool fits = (lead == 0xE0   ? second >= 0xA0 && second <= 0xBF
-                       : lead == 0xED ? second >= 0x80 && second <= 0x9F
-                                      : tail(second));
-    return fits && tail(next(2)) ? 3 : 0;
-  }
-  if (lead >= 0xF0 && lead <= 0xF4) {
-    const unsigned second = next(1);
-    const bool fits = (lead == 0xF0   ? second >= 0x90 && second <= 0xBF
-                       : lead == 0xF4 ? second >= 0x80 && second <= 0x8F
-                                      : tail(second));
-    return fits && tail(next(2)) && tail(next(3)) ? 4 : 0;
-  }
-  return 0;
 }
 
 template <typename Handler>
@@ -215,7 +191,7 @@ class Reader {
       }
       if (byte < 0x20) return failWith("control character in a string: it must be escaped");
       if (byte >= 0x80) {
-        const std::size_t length = utf8Length(text_, at_);
+        const std::size_t length = utf8SequenceLength(text_.substr(at_));
         if (length == 0) return failWith("ill-formed UTF-8 in a string");
         buffer_.append(text_.data() + at_, length);
         at_ += length;
