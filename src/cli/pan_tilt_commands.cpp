@@ -3,8 +3,8 @@
 #include "cli/device_selection.h"
 #include "cli/number_text.h"
 #include "cli/pan_tilt_records.h"
+#include "cli/refusal_messages.h"
 #include "discovery/control_kinds.h"
-#include "media/code_text.h"
 #include "media/property_access.h"
 
 namespace camknob {
@@ -30,9 +30,9 @@ Status writeRecord(const CameraControl& control, const std::array<std::uint8_t, 
                     std::vector<std::uint8_t>(record.begin(), record.end()));
 }
 
-CommandFailure failureOf(std::string_view prefix, Status status) {
+CommandFailure failureOf(Status status, std::string (*refused)(Status)) {
   if (status == noErr) return std::nullopt;
-  return std::string(prefix) + statusMessage(status) + ".";
+  return refused(status);
 }
 
 }  // namespace
@@ -47,14 +47,13 @@ CommandFailure runMove(const CommandLine& line, const CameraDevice& device) {
   // A switched-off mechanism ignores movement; whether switching on worked is
   // left for the movement's own status to tell.
   if (control->onSettable) (void)writeUInt32(control->objectId, selectors::onOff, 1);
-  return failureOf("Failed to move the camera: ", writeRecord(*control, record));
+  return failureOf(writeRecord(*control, record), moveRefused);
 }
 
 CommandFailure runHome(const CameraDevice& device) {
   const CameraControl* control = controlOfKind(device, panTiltAbsoluteKind);
   if (control == nullptr || !control->nativeDataSettable) return std::string(noAbsoluteControl);
-  return failureOf("Failed to center the camera: ",
-                   writeRecord(*control, absolutePositionRecord(0, 0)));
+  return failureOf(writeRecord(*control, absolutePositionRecord(0, 0)), centerRefused);
 }
 
 CommandFailure runAbsolute(const CommandLine& line, const CameraDevice& device) {
@@ -62,8 +61,7 @@ CommandFailure runAbsolute(const CommandLine& line, const CameraDevice& device) 
   if (control == nullptr) return std::string(noAbsoluteControl);
   const double pan = limitedOption(line, "--pan", 0, -145, 145);
   const double tilt = limitedOption(line, "--tilt", 0, -90, 100);
-  return failureOf("Failed to set pan/tilt position: ",
-                   writeRecord(*control, absolutePositionRecord(pan, tilt)));
+  return failureOf(writeRecord(*control, absolutePositionRecord(pan, tilt)), positionRefused);
 }
 
 }  // namespace camknob

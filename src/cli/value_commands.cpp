@@ -1,26 +1,22 @@
 #include "cli/value_commands.h"
 
 #include "cli/number_text.h"
-#include "media/code_text.h"
+#include "cli/refusal_messages.h"
 #include "media/property_access.h"
 
 namespace camknob {
 
 namespace {
 
-std::string failureText(std::string_view prefix, std::string_view subject, Status status) {
-  return std::string(prefix) + std::string(subject) + ": " + statusMessage(status) + ".";
-}
-
 // auto and on differ only in the property they switch and their messages.
 CommandFailure switchFlag(const CommandLine& line, const CameraControl* control,
                           std::string_view requirement, std::uint32_t selector,
-                          std::string_view failurePrefix) {
+                          std::string (*refused)(std::string_view, Status)) {
   if (control == nullptr) return std::string(requirement);
   const auto enabled = argument(line, "--enabled");
   if (!enabled) return std::string(requirement);
   const Status status = writeUInt32(control->objectId, selector, isTruthWord(*enabled) ? 1 : 0);
-  if (status != noErr) return failureText(failurePrefix, control->kind, status);
+  if (status != noErr) return refused(control->kind, status);
   return std::nullopt;
 }
 
@@ -37,18 +33,18 @@ CommandFailure runSet(const CommandLine& line, const CameraControl* control) {
   const std::uint32_t selector =
       control->valueMode == "absolute" ? selectors::absoluteValue : selectors::nativeValue;
   const Status status = writeFloat32(control->objectId, selector, *value);
-  if (status != noErr) return failureText("Failed to set ", control->kind, status);
+  if (status != noErr) return setRefused(control->kind, status);
   return std::nullopt;
 }
 
 CommandFailure runAuto(const CommandLine& line, const CameraControl* control) {
   return switchFlag(line, control, "auto requires --control and --enabled.",
-                    selectors::automaticManual, "Failed to change automatic mode for ");
+                    selectors::automaticManual, automaticRefused);
 }
 
 CommandFailure runOn(const CommandLine& line, const CameraControl* control) {
   return switchFlag(line, control, "on requires --control and --enabled.", selectors::onOff,
-                    "Failed to toggle ");
+                    toggleRefused);
 }
 
 }  // namespace camknob

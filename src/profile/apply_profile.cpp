@@ -2,8 +2,8 @@
 
 #include <map>
 
+#include "cli/refusal_messages.h"
 #include "discovery/control_kinds.h"
-#include "media/code_text.h"
 #include "media/property_access.h"
 
 namespace camknob {
@@ -90,22 +90,17 @@ Status writeStep(const ApplyStep& step) {
 // The message camknob gives for the same refused change.
 std::string refusalText(const ApplyStep& step, Status status) {
   const std::string& kind = step.saved->kind;
-  std::string prefix;
   switch (step.property) {
     case ProfileProperty::automatic:
-      prefix = "Failed to change automatic mode for " + kind + ": ";
-      break;
+      return automaticRefused(kind, status);
     case ProfileProperty::on:
-      prefix = "Failed to toggle " + kind + ": ";
-      break;
+      return toggleRefused(kind, status);
     case ProfileProperty::value:
-      prefix = "Failed to set " + kind + ": ";
-      break;
+      return setRefused(kind, status);
     case ProfileProperty::nativeData:
-      prefix = "Failed to set pan/tilt position: ";
-      break;
+      return positionRefused(status);
   }
-  return prefix + statusMessage(status) + ".";
+  return setRefused(kind, status);
 }
 
 const CameraControl* controlWithId(const CameraDevice& device, std::uint32_t objectId) {
