@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "output/file_replacement.h"
+
 namespace camknob {
 
 namespace {
@@ -18,29 +20,12 @@ std::string errorText(int error) {
   return std::strerror(error);
 }
 
-bool writeAll(int descriptor, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = ::write(descriptor, text.data(), text.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written == 0) errno = EIO;
-    if (written <= 0) return false;
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
 // The file a path names, following symbolic links; the path itself when it
 // names nothing yet.
 std::string resolvedPath(const std::string& path) {
   char resolved[PATH_MAX];
   if (::realpath(path.c_str(), resolved) != nullptr) return resolved;
   return path;
-}
-
-std::string folderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 mode_t userDefaultMode() {
@@ -85,17 +70,10 @@ std::optional<std::string> replaceFileText(const std::string& path, const std::s
   if (exists && !S_ISREG(existing.st_mode)) return std::string("not a regular file");
   // Replacing the file must not get round its own permissions.
   if (exists && ::access(target.c_str(), W_OK) != 0) return errorText(errno);
-  std::string temporary = folderOf(target) + "/.camknob-profile-XXXXXX";
-  const int descriptor = ::mkstemp(temporary.data());
-  if (descriptor < 0) return errorText(errno);
-  const mode_t mode = exists ? (existing.st_mode & 07777) : userDefaultMode();
-  int error = 0;
-  if (::fchmod(descriptor, mode) != 0 || !writeAll(descriptor, text) || ::fsync(descriptor) != 0)
-    error = errno;
-  if (::close(descriptor) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+  const int error = exists ? replaceFile(target, text, existing.st_mode & 07777,
+                                         FileOwner{existing.st_uid, existing.st_gid})
+                           : replaceFile(target, text, userDefaultMode(), std::nullopt);
   if (error == 0) return std::nullopt;
-  ::unlink(temporary.c_str());
   return errorText(error);
 }
 

@@ -343,7 +343,7 @@ TEST(Profile, SavingReplacesTheFileWholeKeepingItsModeAndItsLinks) {
   ASSERT_EQ(::stat(target.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
   for (const auto& entry : std::filesystem::directory_iterator(folder))
-    EXPECT_EQ(entry.path().filename().string().rfind(".camknob-profile-", 0), std::string::npos)
+    EXPECT_EQ(entry.path().filename().string().rfind(".camknob-", 0), std::string::npos)
         << "a temporary file was left: " << entry.path();
 }
 

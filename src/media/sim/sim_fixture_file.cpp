@@ -13,6 +13,7 @@
 #include <memory>
 #include <string_view>
 
+#include "output/file_replacement.h"
 #include "output/one_line.h"
 
 namespace camknob::sim {
@@ -85,53 +86,11 @@ FileText readWhole(int fd) {
   return read;
 }
 
-bool writeAll(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t put = ::write(fd, text.data(), text.size());
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    text.remove_prefix(static_cast<std::size_t>(put));
-  }
-  return true;
-}
-
-std::string folderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // Whether this user may write the file: as the system's permission rules say,
 // and never a file that grants writing to no one (root included).
 bool writable(const std::string& path, const struct stat& status) {
   if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
   return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
-}
-
-// Replaces the file at `target` by `text` in one step: a temporary file of a
-// short name of its own beside it (so any name the file system allows still
-// works), created exclusively (never an existing name or link), given the
-// file's mode and owner, flushed to disk, then renamed over it.
-bool replaceFile(const std::string& target, const struct stat& status, std::string_view text) {
-  const std::string folder = folderOf(target);
-  std::string temporary = folder + "/.camknob-XXXXXX";
-  Descriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
-  if (file.fd < 0) return false;
-  // Owner and group stay the file's where this user may keep them.
-  if (status.st_uid != ::geteuid() || status.st_gid != ::getegid())
-    (void)::fchown(file.fd, status.st_uid, status.st_gid);
-  const bool written = ::fchmod(file.fd, status.st_mode & 07777) == 0 && writeAll(file.fd, text) &&
-                       ::fsync(file.fd) == 0;
-  const int closed = ::close(file.fd);
-  file.fd = -1;
-  if (!written || closed != 0 || ::rename(temporary.c_str(), target.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  // The rename itself is kept once the folder is on disk.
-  Descriptor directory(openQuietly(folder, O_RDONLY | O_DIRECTORY));
-  if (directory.fd >= 0) (void)::fsync(directory.fd);
-  return true;
 }
 
 Commit failed(Status status) {
@@ -193,7 +152,9 @@ Commit commitChange(FixtureFile& file, const Change& change, const System& chang
 
   if (!writable(target, status)) return failed(notPermitted);
   const std::string text = fixtureText(current ? *current : changed);
-  if (!replaceFile(target, status, text)) return failed(unspecified);
+  if (replaceFile(target, text, status.st_mode & 07777, FileOwner{status.st_uid, status.st_gid}) !=
+      0)
+    return failed(unspecified);
   file.textHash = std::hash<std::string_view>{}(text);
   return Commit{noErr, std::move(current)};
 }

@@ -1,0 +1,27 @@
+// Replacing a file's whole text in one step, so that a reader sees the old
+// file or the new one, and a failed write leaves the old one as it was.
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace camknob {
+
+struct FileOwner {
+  uid_t user;
+  gid_t group;
+};
+
+// Replaces the file at `target` (links already followed) by `text`: a
+// temporary file of a short name of its own beside it (so any name the file
+// system allows still works), created exclusively (never an existing name or
+// link), given `mode` and, where this user may, `owner`, flushed to disk, then
+// renamed over it; the folder is flushed too. 0 when done, else the system's
+// error number.
+int replaceFile(const std::string& target, std::string_view text, mode_t mode,
+                const std::optional<FileOwner>& owner);
+
+}  // namespace camknob
