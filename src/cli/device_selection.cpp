@@ -56,10 +56,14 @@ const CameraDevice* deviceMatching(const std::vector<CameraDevice>& devices,
 }
 
 const CameraDevice* selectedDevice(const std::vector<CameraDevice>& devices,
-                                   const CommandLine& line) {
-  const auto wanted = argument(line, "--device");
+                                   std::optional<std::string_view> wanted) {
   if (!wanted) return devices.empty() ? nullptr : &devices.front();
   return deviceMatching(devices, *wanted);
+}
+
+const CameraDevice* selectedDevice(const std::vector<CameraDevice>& devices,
+                                   const CommandLine& line) {
+  return selectedDevice(devices, argument(line, "--device"));
 }
 
 const CameraControl* controlOfKind(const CameraDevice& device, std::string_view kind) {

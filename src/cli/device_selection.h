@@ -1,6 +1,7 @@
 // Choosing the device a command acts on, and the control of it that is named.
 #pragma once
 
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -13,6 +14,10 @@ namespace camknob {
 // contains it ignoring case; null when none does.
 const CameraDevice* deviceMatching(const std::vector<CameraDevice>& devices,
                                    std::string_view wanted);
+
+// deviceMatching the text, or the first device when there is no text.
+const CameraDevice* selectedDevice(const std::vector<CameraDevice>& devices,
+                                   std::optional<std::string_view> wanted);
 
 // By --device: the first device whose uid equals the text, or whose name
 // equals it or contains it ignoring case; the first device when --device is

@@ -4,19 +4,27 @@
 
 namespace camknob {
 
-bool writeResponse(const CameraResponse& response, std::ostream& out) {
-  std::optional<std::string> text = encodeResponse(response);
-  if (!text) text = std::string(fallbackResponseLine);
+bool writeAnswerLine(std::optional<std::string> text, std::string_view fallback,
+                     std::ostream& out) {
+  if (!text) text = std::string(fallback);
   text->push_back('\n');
   out.write(text->data(), static_cast<std::streamsize>(text->size()));
   out.flush();
   return out.good();
 }
 
-void writeFallbackResponse(std::ostream& out) {
-  out.write(fallbackResponseLine.data(), static_cast<std::streamsize>(fallbackResponseLine.size()));
+void writeFallbackLine(std::string_view fallback, std::ostream& out) {
+  out.write(fallback.data(), static_cast<std::streamsize>(fallback.size()));
   out.put('\n');
   out.flush();
+}
+
+bool writeResponse(const CameraResponse& response, std::ostream& out) {
+  return writeAnswerLine(encodeResponse(response), fallbackResponseLine, out);
+}
+
+void writeFallbackResponse(std::ostream& out) {
+  writeFallbackLine(fallbackResponseLine, out);
 }
 
 }  // namespace camknob

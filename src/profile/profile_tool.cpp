@@ -7,6 +7,7 @@
 #include "cli/settle_pause.h"
 #include "discovery/list_devices.h"
 #include "output/one_line.h"
+#include "output/write_response.h"
 #include "profile/apply_profile.h"
 #include "profile/profile_answers.h"
 #include "profile/profile_files.h"
@@ -35,23 +36,14 @@ bool isStandardStream(const std::optional<std::string_view>& file) {
 
 // Writes one answer line, or the fallback line when it could not be encoded;
 // the exit status given, or 1 when the line could not be written.
-int answer(std::ostream& out, const std::optional<std::string>& text, int status) {
-  std::string line(text ? std::string_view(*text) : profileFallbackAnswer);
-  line.push_back('\n');
-  out.write(line.data(), static_cast<std::streamsize>(line.size()));
-  out.flush();
-  if (!out.good()) return 1;
-  return text ? status : 1;
+int answer(std::ostream& out, std::optional<std::string> text, int status) {
+  const bool encoded = text.has_value();
+  if (!writeAnswerLine(std::move(text), profileFallbackAnswer, out)) return 1;
+  return encoded ? status : 1;
 }
 
 int fail(std::ostream& out, std::string_view message, bool withSteps) {
   return answer(out, failureAnswer(message, withSteps), 1);
-}
-
-const CameraDevice* chosenCamera(const std::vector<CameraDevice>& devices,
-                                 const std::optional<std::string_view>& wanted) {
-  if (wanted) return deviceMatching(devices, *wanted);
-  return devices.empty() ? nullptr : &devices.front();
 }
 
 // The camera a profile was saved from: by uid, else the first of its name.
@@ -66,7 +58,7 @@ const CameraDevice* profileCamera(const std::vector<CameraDevice>& devices,
 
 int save(const ProfileCommandLine& line, std::ostream& out) {
   const std::vector<CameraDevice> devices = listDevices();
-  const CameraDevice* camera = chosenCamera(devices, line.device);
+  const CameraDevice* camera = selectedDevice(devices, line.device);
   if (camera == nullptr) return fail(out, "Camera device was not found.", false);
   const Profile profile = savedProfile(*camera);
   const std::optional<std::string> text = profileText(profile);
@@ -178,10 +170,7 @@ int runProfileTool(const CommandLine& line, std::ostream& out, std::ostream& err
     return run(line, out, err);
   } catch (...) {
     // Memory ran out, say: the fallback line needs none.
-    out.write(profileFallbackAnswer.data(),
-              static_cast<std::streamsize>(profileFallbackAnswer.size()));
-    out.put('\n');
-    out.flush();
+    writeFallbackLine(profileFallbackAnswer, out);
     return 1;
   }
 }
