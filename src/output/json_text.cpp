@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "output/json_object.h"
 #include "output/shortest_double.h"
 
 namespace camknob {
@@ -103,60 +104,16 @@ bool appendJsonNumber(std::string& out, double value) {
   return true;
 }
 
-namespace {
-
-void appendUnsigned(std::string& out, std::uint32_t value) {
+void appendJsonUnsigned(std::string& out, std::uint32_t value) {
   char digits[10];
   const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
   (void)error;  // ten digits hold every 32-bit value
   out.append(digits, end);
 }
 
-// Writes keys of one object; the caller names them in sorted order.
-struct ObjectText {
-  std::string& out;
-  bool first = true;
-};
+namespace {
 
-void key(ObjectText& object, std::string_view name) {
-  if (!object.first) object.out.push_back(',');
-  object.first = false;
-  object.out.push_back('"');
-  object.out += name;
-  object.out += "\":";
-}
-
-void boolean(ObjectText& object, std::string_view name, bool value) {
-  key(object, name);
-  object.out += value ? "true" : "false";
-}
-
-void boolean(ObjectText& object, std::string_view name, const std::optional<bool>& value) {
-  if (value) boolean(object, name, *value);
-}
-
-bool text(ObjectText& object, std::string_view name, std::string_view value) {
-  if (!isValidUtf8(value)) return false;
-  key(object, name);
-  appendJsonString(object.out, value);
-  return true;
-}
-
-bool optionalText(ObjectText& object, std::string_view name,
-                  const std::optional<std::string>& value) {
-  return !value || text(object, name, *value);
-}
-
-bool number(ObjectText& object, std::string_view name, const std::optional<double>& value) {
-  if (!value) return true;
-  key(object, name);
-  return appendJsonNumber(object.out, *value);
-}
-
-void integer(ObjectText& object, std::string_view name, std::uint32_t value) {
-  key(object, name);
-  appendUnsigned(object.out, value);
-}
+using json::ObjectText;
 
 void bytes(ObjectText& object, std::string_view name,
            const std::optional<std::vector<std::uint8_t>>& value) {
@@ -165,7 +122,7 @@ void bytes(ObjectText& object, std::string_view name,
   object.out.push_back('[');
   for (std::size_t i = 0; i < value->size(); ++i) {
     if (i != 0) object.out.push_back(',');
-    appendUnsigned(object.out, (*value)[i]);
+    appendJsonUnsigned(object.out, (*value)[i]);
   }
   object.out.push_back(']');
 }

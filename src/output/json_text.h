@@ -2,6 +2,7 @@
 // slashes and control characters escaped, numbers in their shortest form.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,8 @@ void appendJsonString(std::string& out, std::string_view text);
 
 // False, with nothing appended, for a value JSON cannot carry (non-finite).
 bool appendJsonNumber(std::string& out, double value);
+
+void appendJsonUnsigned(std::string& out, std::uint32_t value);
 
 // One device as the response gives it; false when it cannot be encoded.
 bool appendDevice(std::string& out, const CameraDevice& device);

@@ -1,46 +1,38 @@
 #include "profile/profile_answers.h"
 
+#include "output/json_object.h"
 #include "output/json_text.h"
 
 namespace camknob {
 
 namespace {
 
-bool appendText(std::string& out, std::string_view key, std::string_view text) {
-  if (!isValidUtf8(text)) return false;
-  out += ",\"";
-  out += key;
-  out += "\":";
-  appendJsonString(out, text);
-  return true;
-}
+using json::ObjectText;
 
-// Keys in sorted order: error, kind, objectId, property, reason, result. The
-// kind comes from a profile read as UTF-8, and the error quotes it.
-void appendOutcome(std::string& out, const StepOutcome& outcome) {
-  out += "{";
-  if (outcome.error) {
-    out += "\"error\":";
-    appendJsonString(out, *outcome.error);
-    out += ",";
-  }
-  out += "\"kind\":";
-  appendJsonString(out, outcome.kind);
-  if (outcome.objectId) out += ",\"objectId\":" + std::to_string(*outcome.objectId);
-  (void)appendText(out, "property", outcome.property);
-  if (outcome.reason) (void)appendText(out, "reason", *outcome.reason);
-  (void)appendText(out, "result", outcome.result);
-  out += "}";
+// Keys in sorted order. The kind comes from a profile read as UTF-8, and the
+// error quotes it.
+bool appendOutcome(std::string& out, const StepOutcome& outcome) {
+  out.push_back('{');
+  ObjectText object{out};
+  bool ok = optionalText(object, "error", outcome.error) && text(object, "kind", outcome.kind);
+  if (outcome.objectId) integer(object, "objectId", *outcome.objectId);
+  ok = ok && text(object, "property", outcome.property);
+  if (outcome.reason) ok = ok && text(object, "reason", *outcome.reason);
+  ok = ok && text(object, "result", outcome.result);
+  out.push_back('}');
+  return ok;
 }
 
 }  // namespace
 
 std::optional<std::string> savedAnswer(const Profile& profile, std::string_view file) {
-  std::string out = "{\"controls\":" + std::to_string(profile.controls.size());
-  if (!appendText(out, "file", file) || !appendText(out, "name", profile.name)) return std::nullopt;
-  out += ",\"ok\":true";
-  if (!appendText(out, "uid", profile.uid)) return std::nullopt;
-  out += "}";
+  std::string out = "{";
+  ObjectText object{out};
+  integer(object, "controls", static_cast<std::uint32_t>(profile.controls.size()));
+  if (!text(object, "file", file) || !text(object, "name", profile.name)) return std::nullopt;
+  boolean(object, "ok", true);
+  if (!text(object, "uid", profile.uid)) return std::nullopt;
+  out.push_back('}');
   return out;
 }
 
@@ -49,25 +41,27 @@ std::optional<std::string> appliedAnswer(const std::vector<StepOutcome>& outcome
                                          const std::optional<std::string>& error) {
   std::string out = "{\"controls\":[";
   for (std::size_t i = 0; i < outcomes.size(); ++i) {
-    if (i != 0) out += ",";
-    appendOutcome(out, outcomes[i]);
+    if (i != 0) out.push_back(',');
+    if (!appendOutcome(out, outcomes[i])) return std::nullopt;
   }
-  out += "]";
+  out.push_back(']');
+  ObjectText object{out, false};
   if (device != nullptr) {
-    out += ",\"device\":";
+    key(object, "device");
     if (!appendDevice(out, *device)) return std::nullopt;
   }
-  if (error && !appendText(out, "error", *error)) return std::nullopt;
-  out += error ? ",\"ok\":false}" : ",\"ok\":true}";
+  if (!optionalText(object, "error", error)) return std::nullopt;
+  boolean(object, "ok", !error);
+  out.push_back('}');
   return out;
 }
 
 std::optional<std::string> failureAnswer(std::string_view message, bool withSteps) {
-  std::string out = withSteps ? "{\"controls\":[]," : "{";
-  out += "\"error\":";
-  if (!isValidUtf8(message)) return std::nullopt;
-  appendJsonString(out, message);
-  out += ",\"ok\":false}";
+  std::string out = withSteps ? "{\"controls\":[]" : "{";
+  ObjectText object{out, !withSteps};
+  if (!text(object, "error", message)) return std::nullopt;
+  boolean(object, "ok", false);
+  out.push_back('}');
   return out;
 }
 
