@@ -300,7 +300,8 @@ bool FixtureReader::value(const Event& event) {
       break;
     }
     case Frame::Refuse: {
-      const bool fits = (event.kind == Event::Kind::Integer &&
+      // "-0" arrives as a signed zero, which is no refusal either.
+      const bool fits = (event.kind == Event::Kind::Integer && event.integer != 0 &&
                          event.integer >= std::numeric_limits<std::int32_t>::min()) ||
                         (event.kind == Event::Kind::Unsigned && event.whole != 0 &&
                          event.whole <= std::numeric_limits<std::uint32_t>::max());

@@ -82,6 +82,8 @@ TEST(SimFixture, FaultsNameWhereAndWhat) {
        "devices[0].settable[0]: unknown selector"},
       {R"({"devices": [{"objectId": 2, "refuse": {"fcnv": 0}}]})",
        "devices[0].refuse.fcnv: expected a non-zero 32-bit status"},
+      {R"({"devices": [{"objectId": 2, "refuse": {"fcnv": -0}}]})",
+       "devices[0].refuse.fcnv: expected a non-zero 32-bit status"},
       {R"({"devices": [{"objectId": 2, "refuse": {"fcnv": 18446744073709551615}}]})",
        "devices[0].refuse.fcnv: expected a non-zero 32-bit status"},
       {R"({"devices": [{"objectId": 2, "refuse": {"fcnv": 4294967296}}]})",
