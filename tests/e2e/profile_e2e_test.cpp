@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "e2e/e2e_support.h"
+#include "support/json_entries.h"
 
 namespace camknob::testing {
 namespace {
@@ -39,17 +40,11 @@ json listed(const std::string& fixture) {
 }
 
 json deviceWithUid(const json& response, const std::string& uid) {
-  for (const json& device : response["devices"])
-    if (device["uid"] == uid) return device;
-  ADD_FAILURE() << "no device " << uid << " in " << response.dump();
-  return json::object();
+  return entryWhere(response, "devices", "uid", uid);
 }
 
 json controlWithId(const json& device, const json& objectId) {
-  for (const json& control : device["controls"])
-    if (control["objectId"] == objectId) return control;
-  ADD_FAILURE() << "no control " << objectId;
-  return json::object();
+  return entryWhere(device, "controls", "objectId", objectId);
 }
 
 std::string numberText(double value) {
@@ -67,10 +62,10 @@ void changeEverything(const std::string& fixture, const json& profile, const jso
   for (std::size_t i = 0; i < profile["controls"].size(); ++i) {
     const json& saved = profile["controls"][i];
     const std::string kind = saved["kind"];
-    json control;  // the demo camera's kinds are all distinct
-    for (const json& candidate : camera["controls"])
-      if (candidate["kind"] == kind) control = candidate;
-    ASSERT_TRUE(control.is_object()) << kind;
+    // The demo camera's kinds are all distinct. Not const: a key the control
+    // lacks then reads as null.
+    json control = entryWhere(camera, "controls", "kind", kind);
+    ASSERT_FALSE(control.empty()) << kind;
     // The value first, while the automatic mode may still let it be set.
     if (saved.contains("automatic") && saved["automatic"] == true)
       run({"auto", "--control", kind, "--enabled", "off"});
@@ -116,9 +111,7 @@ TEST(Profile, ASavedProfileRestoresEveryChangedControl) {
   const json changed = deviceWithUid(listed(fixture), "SIM-PTZ-0001");
   for (const json& kept : profile["controls"]) {
     const json& kind = kept["kind"];
-    json now;
-    for (const json& control : changed["controls"])
-      if (control["kind"] == kind) now = control;
+    json now = entryWhere(changed, "controls", "kind", kind);
     for (const auto& [key, value] : kept.items()) {
       if (key == "kind" || key == "valueMode") continue;
       EXPECT_NE(now[key], value) << kind << "." << key << " was not changed";

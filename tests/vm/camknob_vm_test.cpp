@@ -7,6 +7,8 @@
 #include <sstream>
 
 #include "ioctl_count.h"
+#include "step_answers.h"
+#include "support/json_entries.h"
 #include "vm_plan.h"
 
 namespace camknob::vmtests {
@@ -81,41 +83,21 @@ std::vector<Step> camknobSteps(const GuestPrograms& programs) {
 
 namespace {
 
-// The one JSON line of a camknob step that must end with `exitStatus`.
-json response(const char* stepName, int exitStatus) {
-  const vm::StepResult* step = stepResult(stepName);
-  if (step == nullptr) return json();
-  EXPECT_EQ(step->exitStatus, exitStatus) << stepName << ": " << step->out << step->err;
-  EXPECT_EQ(step->err, "") << stepName;
-  EXPECT_EQ(step->out.find('\n'), step->out.size() - 1) << stepName << ": " << step->out;
-  json parsed = json::parse(step->out, nullptr, false);
-  EXPECT_FALSE(parsed.is_discarded()) << stepName << ": " << step->out;
-  return parsed.is_discarded() ? json() : parsed;
-}
-
 std::string received(const std::string& stepName) {
   const vm::StepResult* log = stepResult(stepName + ".received");
   return log == nullptr ? "" : log->out;
 }
 
 json deviceNamed(const json& listed, const std::string& name) {
-  if (listed.contains("devices"))
-    for (const json& device : listed["devices"])
-      if (device["name"] == name) return device;
-  ADD_FAILURE() << "no device " << name << " in " << listed.dump();
-  return json::object();
+  return testing::entryWhere(listed, "devices", "name", name);
 }
 
 json controlOf(const json& device, const std::string& kind) {
-  if (device.contains("controls"))
-    for (const json& control : device["controls"])
-      if (control["kind"] == kind) return control;
-  ADD_FAILURE() << "no control " << kind;
-  return json::object();
+  return testing::entryWhere(device, "controls", "kind", kind);
 }
 
 json cameraControl(const char* stepName, int exitStatus, const std::string& kind) {
-  return controlOf(deviceNamed(response(stepName, exitStatus), "Virtual PTZ Camera"), kind);
+  return controlOf(deviceNamed(stepAnswer(stepName, exitStatus), "Virtual PTZ Camera"), kind);
 }
 
 std::vector<std::uint8_t> positionBytes(std::int32_t pan, std::int32_t tilt) {
@@ -127,7 +109,7 @@ std::vector<std::uint8_t> positionBytes(std::int32_t pan, std::int32_t tilt) {
 }
 
 TEST(CamknobInVm, ListsVividAndTheCameraButNotTheMetadataNode) {
-  const json listed = response("ck.list", 0);
+  const json listed = stepAnswer("ck.list", 0);
   ASSERT_EQ(listed["devices"].size(), 2u) << listed.dump();
   const json& vivid = listed["devices"][0];
   const json& camera = listed["devices"][1];
@@ -150,7 +132,7 @@ TEST(CamknobInVm, ListsVividAndTheCameraButNotTheMetadataNode) {
 }
 
 TEST(CamknobInVm, ShowsTheCamerasValuesRangesAndAutomaticModes) {
-  const json camera = deviceNamed(response("ck.list", 0), "Virtual PTZ Camera");
+  const json camera = deviceNamed(stepAnswer("ck.list", 0), "Virtual PTZ Camera");
   const json brightness = controlOf(camera, "brightness");
   EXPECT_EQ(brightness["value"], 0);
   EXPECT_EQ(brightness["minimum"], -64);
@@ -203,8 +185,8 @@ TEST(CamknobInVm, ShowsTheCamerasValuesRangesAndAutomaticModes) {
 }
 
 TEST(CamknobInVm, TwoRunsGiveTheSameIdsAndUids) {
-  const json first = response("ck.list", 0);
-  const json second = response("ck.list-again", 0);
+  const json first = stepAnswer("ck.list", 0);
+  const json second = stepAnswer("ck.list-again", 0);
   ASSERT_EQ(first["devices"].size(), second["devices"].size());
   for (std::size_t d = 0; d < first["devices"].size(); ++d) {
     const json& a = first["devices"][d];
@@ -220,8 +202,8 @@ TEST(CamknobInVm, TwoRunsGiveTheSameIdsAndUids) {
 }
 
 TEST(CamknobInVm, AUserWhoMayNotOpenTheNodesStillSeesTheCameras) {
-  const json root = response("ck.list", 0);
-  const json nobody = response("ck.list-unprivileged", 0);
+  const json root = stepAnswer("ck.list", 0);
+  const json nobody = stepAnswer("ck.list-unprivileged", 0);
   ASSERT_EQ(nobody["devices"].size(), 2u) << nobody.dump();
   for (std::size_t d = 0; d < 2; ++d) {
     EXPECT_EQ(nobody["devices"][d]["objectId"], root["devices"][d]["objectId"]);
@@ -242,7 +224,7 @@ TEST(CamknobInVm, SetChangesWhatTheCameraReports) {
 }
 
 TEST(CamknobInVm, AControlHeldByItsAutomaticModeIsRefusedAsLocked) {
-  const json refused = response("ck.set-locked", 1);
+  const json refused = stepAnswer("ck.set-locked", 1);
   EXPECT_EQ(refused["error"], "Failed to set exposure: 1819239275 (lock).");
   EXPECT_EQ(received("ck.set-locked"), "");  // the driver never asked the camera
   EXPECT_EQ(controlOf(deviceNamed(refused, "Virtual PTZ Camera"), "exposure")["value"],
@@ -293,22 +275,22 @@ TEST(CamknobInVm, FocusTurnsManualAndMoves) {
 }
 
 TEST(CamknobInVm, NoControlHasAnOnSwitch) {
-  const json refused = response("ck.on", 1);
+  const json refused = stepAnswer("ck.on", 1);
   EXPECT_EQ(refused["error"], "Failed to toggle zoom: 2003332927 (who?).");
   EXPECT_EQ(received("ck.on"), "");
 }
 
 TEST(CamknobInVm, VividTakesUserAndPrivateControlsAndRefusesReadOnlyOnes) {
-  EXPECT_EQ(controlOf(deviceNamed(response("ck.vivid-set", 0), "vivid"), "brightness")["value"],
+  EXPECT_EQ(controlOf(deviceNamed(stepAnswer("ck.vivid-set", 0), "vivid"), "brightness")["value"],
             200);
   const json special =
-      controlOf(deviceNamed(response("ck.vivid-private", 0), "vivid"), "0x0098f902");
+      controlOf(deviceNamed(stepAnswer("ck.vivid-private", 0), "vivid"), "0x0098f902");
   EXPECT_EQ(special["value"], -42);
   EXPECT_EQ(special["classCode"], "0x0098f902");
   EXPECT_EQ(special["name"], "Integer 32 Bits");
-  EXPECT_EQ(response("ck.vivid-read-only", 1)["error"],
+  EXPECT_EQ(stepAnswer("ck.vivid-read-only", 1)["error"],
             "Failed to set 0x0098f90c: 1919184750 (rdon).");
-  const json gain = controlOf(deviceNamed(response("ck.vivid-gain-manual", 0), "vivid"), "gain");
+  const json gain = controlOf(deviceNamed(stepAnswer("ck.vivid-gain-manual", 0), "vivid"), "gain");
   EXPECT_EQ(gain["automatic"], false);
 }
 

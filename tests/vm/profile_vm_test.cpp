@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "step_answers.h"
+#include "support/json_entries.h"
 #include "vm_plan.h"
 
 namespace camknob::vmtests {
@@ -90,38 +92,21 @@ std::vector<Step> profileSteps(const GuestPrograms&) {
 
 namespace {
 
-json parsedOut(const char* stepName, int exitStatus) {
-  const vm::StepResult* step = stepResult(stepName);
-  if (step == nullptr) return json();
-  EXPECT_EQ(step->exitStatus, exitStatus) << stepName << ": " << step->out << step->err;
-  EXPECT_EQ(step->err, "") << stepName;
-  json parsed = json::parse(step->out, nullptr, false);
-  EXPECT_FALSE(parsed.is_discarded()) << stepName << ": " << step->out;
-  return parsed.is_discarded() ? json() : parsed;
-}
-
+// The camera as a camknob list step read it.
 json camera(const char* listStep) {
-  const json listed = parsedOut(listStep, 0);
-  if (listed.contains("devices"))
-    for (const json& device : listed["devices"])
-      if (device["name"] == cameraName) return device;
-  ADD_FAILURE() << "no camera in " << listStep;
-  return json::object();
+  return testing::entryWhere(stepAnswer(listStep, 0), "devices", "name", cameraName);
 }
 
 json controlOfKind(const json& device, const json& kind) {
-  for (const json& control : device["controls"])
-    if (control["kind"] == kind) return control;
-  ADD_FAILURE() << "no control " << kind;
-  return json::object();
+  return testing::entryWhere(device, "controls", "kind", kind);
 }
 
 TEST(ProfileInVm, SavesTheCamerasSettableState) {
-  const json saved = parsedOut("pf.save", 0);
+  const json saved = stepAnswer("pf.save", 0);
   EXPECT_EQ(saved["ok"], true);
   EXPECT_EQ(saved["uid"], "usb-dummy_hcd.0-1/1209:0001");
   EXPECT_EQ(saved["file"], profilePath);
-  const json profile = parsedOut("pf.profile", 0);
+  const json profile = stepJson("pf.profile", 0);
   EXPECT_EQ(profile["uid"], "usb-dummy_hcd.0-1/1209:0001");
   EXPECT_EQ(profile["name"], cameraName);
   std::vector<std::string> kinds;
@@ -135,7 +120,7 @@ TEST(ProfileInVm, SavesTheCamerasSettableState) {
 }
 
 TEST(ProfileInVm, RestoresEveryControlAfterEachWasChanged) {
-  const json profile = parsedOut("pf.profile", 0);
+  const json profile = stepJson("pf.profile", 0);
   const json saved = camera("pf.saved");
   const json changed = camera("pf.changed");
   const json applied = camera("pf.applied");
@@ -156,7 +141,7 @@ TEST(ProfileInVm, RestoresEveryControlAfterEachWasChanged) {
     }
   }
 
-  const json answer = parsedOut("pf.apply", 0);
+  const json answer = stepAnswer("pf.apply", 0);
   EXPECT_EQ(answer["ok"], true);
   for (const json& step : answer["controls"]) EXPECT_EQ(step["result"], "applied") << step.dump();
   EXPECT_EQ(answer["device"], applied);
