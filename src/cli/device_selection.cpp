@@ -6,6 +6,8 @@
 
 namespace camknob {
 
+const std::string_view deviceNotFound = "Camera device was not found.";
+
 namespace {
 
 // Case is folded for ASCII letters only, so the outcome never depends on the

@@ -10,6 +10,9 @@
 
 namespace camknob {
 
+// What a command answers when no device passes the selection.
+extern const std::string_view deviceNotFound;
+
 // The first device whose uid equals the text, or whose name equals it or
 // contains it ignoring case; null when none does.
 const CameraDevice* deviceMatching(const std::vector<CameraDevice>& devices,

@@ -40,7 +40,7 @@ CommandFailure runBranch(std::string_view command, const CommandLine& line,
 CommandFailure runCommand(std::string_view command, const CommandLine& line) {
   const std::vector<CameraDevice> devices = listDevices();
   const CameraDevice* device = selectedDevice(devices, line);
-  if (device == nullptr) return "Camera device was not found.";
+  if (device == nullptr) return std::string(deviceNotFound);
 
   const auto kind = argument(line, "--control");
   const CameraControl* control = kind ? controlOfKind(*device, *kind) : nullptr;

@@ -59,7 +59,7 @@ const CameraDevice* profileCamera(const std::vector<CameraDevice>& devices,
 int save(const ProfileCommandLine& line, std::ostream& out) {
   const std::vector<CameraDevice> devices = listDevices();
   const CameraDevice* camera = selectedDevice(devices, line.device);
-  if (camera == nullptr) return fail(out, "Camera device was not found.", false);
+  if (camera == nullptr) return fail(out, deviceNotFound, false);
   const Profile profile = savedProfile(*camera);
   const std::optional<std::string> text = profileText(profile);
   if (!text) return answer(out, std::nullopt, 1);
@@ -100,7 +100,7 @@ int apply(const ProfileCommandLine& line, std::ostream& out, std::ostream& err) 
   const std::vector<CameraDevice> before = listDevices();
   const CameraDevice* camera =
       line.device ? deviceMatching(before, *line.device) : profileCamera(before, profile);
-  if (camera == nullptr) return fail(out, "Camera device was not found.", true);
+  if (camera == nullptr) return fail(out, deviceNotFound, true);
 
   const std::vector<ApplyStep> steps = applySteps(profile, *camera);
   const std::vector<std::optional<Status>> statuses = writeSteps(steps);
@@ -118,7 +118,7 @@ int apply(const ProfileCommandLine& line, std::ostream& out, std::ostream& err) 
   const std::vector<StepOutcome> outcomes = stepOutcomes(steps, statuses, now);
   std::optional<std::string> error;
   if (now == nullptr) {
-    error = "Camera device was not found.";
+    error = std::string(deviceNotFound);
   } else if (!everyStepTook(outcomes)) {
     error = "Not every control took its value.";
   }
