@@ -71,7 +71,7 @@ static_assert(kindOf(kCMIOFocusControlClassID, "focus"));
 static_assert(kindOf(kCMIOPanControlClassID, "pan"));
 static_assert(kindOf(kCMIOTiltControlClassID, "tilt"));
 static_assert(kindOf(kCMIOOpticalFilterClassID, "opticalFilter"));
-static_assert(kindOf(kCMIOBackLightCompensationControlClassID, "backlightCompensation"));
+static_assert(kindOf(kCMIOBacklightCompensationControlClassID, "backlightCompensation"));
 static_assert(kindOf(kCMIOPowerLineFrequencyControlClassID, "powerLineFrequency"));
 static_assert(kindOf(kCMIONoiseReductionControlClassID, "noiseReduction"));
 static_assert(kindOf(kCMIOPanTiltAbsoluteControlClassID, "panTiltAbsolute"));
