@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "output/json_text.h"
-#include "output/shortest_double.h"
+#include "json/json_text.h"
+#include "json/shortest_double.h"
 
 namespace {
 

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/device_selection.h"
+#include "commands/device_selection.h"
 #include "discovery/list_devices.h"
+#include "json/json_text.h"
 #include "media/sim/sim_fixture_file.h"
-#include "output/json_text.h"
 
 extern char** environ;
 

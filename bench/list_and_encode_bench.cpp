@@ -4,8 +4,8 @@
 #include <benchmark/benchmark.h>
 
 #include "discovery/list_devices.h"
+#include "json/json_text.h"
 #include "media/sim/sim_fixture.h"
-#include "output/json_text.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "discovery/control_kinds.h"
 #include "media/code_text.h"
 #include "media/property_access.h"
+#include "vocabulary/control_kinds.h"
 
 namespace camknob {
 

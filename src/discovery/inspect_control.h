@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "media/property_types.h"
-#include "output/camera_records.h"
+#include "records/camera_records.h"
 
 namespace camknob {
 

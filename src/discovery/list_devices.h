@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "output/camera_records.h"
+#include "records/camera_records.h"
 
 namespace camknob {
 

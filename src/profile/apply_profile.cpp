@@ -2,9 +2,9 @@
 
 #include <map>
 
-#include "cli/refusal_messages.h"
-#include "discovery/control_kinds.h"
+#include "commands/refusal_messages.h"
 #include "media/property_access.h"
+#include "vocabulary/control_kinds.h"
 
 namespace camknob {
 

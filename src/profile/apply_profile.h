@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "media/property_types.h"
-#include "output/camera_records.h"
 #include "profile/profile_records.h"
+#include "records/camera_records.h"
 
 namespace camknob {
 

@@ -1,7 +1,7 @@
 #include "profile/profile_answers.h"
 
-#include "output/json_object.h"
-#include "output/json_text.h"
+#include "json/json_object.h"
+#include "json/json_text.h"
 
 namespace camknob {
 

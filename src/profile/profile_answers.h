@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "output/camera_records.h"
 #include "profile/apply_profile.h"
 #include "profile/profile_records.h"
+#include "records/camera_records.h"
 
 namespace camknob {
 

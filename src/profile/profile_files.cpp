@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "output/file_replacement.h"
+#include "system/file_replacement.h"
 
 namespace camknob {
 

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "discovery/control_kinds.h"
-#include "output/json_text.h"
-#include "profile/json_tree.h"
+#include "json/json_text.h"
+#include "json/json_tree.h"
+#include "vocabulary/control_kinds.h"
 
 namespace camknob {
 

@@ -1,6 +1,6 @@
 #include "profile/profile_text.h"
 
-#include "output/json_text.h"
+#include "json/json_text.h"
 
 namespace camknob {
 

@@ -3,17 +3,17 @@
 #include <string>
 #include <vector>
 
-#include "cli/device_selection.h"
-#include "cli/settle_pause.h"
+#include "commands/device_selection.h"
+#include "commands/settle_pause.h"
 #include "discovery/list_devices.h"
-#include "output/one_line.h"
-#include "output/write_response.h"
+#include "json/write_response.h"
 #include "profile/apply_profile.h"
 #include "profile/profile_answers.h"
 #include "profile/profile_files.h"
 #include "profile/profile_reading.h"
 #include "profile/profile_text.h"
 #include "profile/saved_profile.h"
+#include "text/one_line.h"
 
 namespace camknob {
 

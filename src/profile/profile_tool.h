@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string_view>
 
-#include "cli/command_line.h"
+#include "commands/command_line.h"
 
 namespace camknob {
 

@@ -1,7 +1,7 @@
 #include "profile/saved_profile.h"
 
-#include "discovery/control_kinds.h"
 #include "profile/profile_reading.h"
+#include "vocabulary/control_kinds.h"
 
 namespace camknob {
 

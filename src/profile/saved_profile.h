@@ -1,7 +1,7 @@
 #pragma once
 
-#include "output/camera_records.h"
 #include "profile/profile_records.h"
+#include "records/camera_records.h"
 
 namespace camknob {
 

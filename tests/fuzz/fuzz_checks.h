@@ -9,9 +9,9 @@
 #include <sstream>
 #include <string>
 
-#include "cli/dispatch.h"
+#include "commands/dispatch.h"
+#include "json/write_response.h"
 #include "media/sim/sim_store.h"
-#include "output/write_response.h"
 
 namespace camknob::fuzzing {
 

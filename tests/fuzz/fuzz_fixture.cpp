@@ -9,10 +9,10 @@
 
 #include "discovery/list_devices.h"
 #include "fuzz_checks.h"
+#include "json/json_text.h"
+#include "json/write_response.h"
 #include "media/property_access.h"
 #include "media/sim/sim_fixture.h"
-#include "output/json_text.h"
-#include "output/write_response.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "discovery/control_kinds.h"
-#include "output/write_response.h"
+#include "json/write_response.h"
 #include "support/man_page.h"
 #include "support/run_command.h"
 #include "support/sim_support.h"
+#include "vocabulary/control_kinds.h"
 
 namespace camknob {
 namespace {
@@ -146,7 +146,8 @@ TEST(ManualPage, EveryMessageTextOfTheSourcesIsGivenAbove) {
   const std::string profileMessages =
       testing::shownText(testing::sectionLines(profilePage, "DIAGNOSTICS"));
   int checked = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(CAMKNOB_SOURCE_DIR "/src/cli")) {
+  for (const auto& entry :
+       std::filesystem::directory_iterator(CAMKNOB_SOURCE_DIR "/src/commands")) {
     if (entry.path().extension() != ".cpp") continue;
     for (const std::string& literal : stringLiterals(fileText(entry.path().string()))) {
       if (!isProse(literal)) continue;

@@ -1,6 +1,6 @@
 // The pause after a change for test programs that run thousands of changes:
 // none. Linked in place of the tool's 80 ms pause.
-#include "cli/settle_pause.h"
+#include "commands/settle_pause.h"
 
 namespace camknob {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "output/camera_records.h"
+#include "records/camera_records.h"
 
 namespace camknob::testing {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/dispatch.h"
+#include "commands/dispatch.h"
 
 namespace camknob::testing {
 

@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "discovery/control_kinds.h"
 #include "media/property_types.h"
+#include "vocabulary/control_kinds.h"
 
 namespace camknob {
 namespace {

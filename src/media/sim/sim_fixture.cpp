@@ -7,9 +7,9 @@
 #include <cstring>
 #include <limits>
 
-#include "output/json_reader.h"
-#include "output/one_line.h"
-#include "output/shortest_double.h"
+#include "json/json_reader.h"
+#include "json/shortest_double.h"
+#include "text/one_line.h"
 
 namespace camknob::sim {
 

@@ -13,8 +13,8 @@
 #include <memory>
 #include <string_view>
 
-#include "output/file_replacement.h"
-#include "output/one_line.h"
+#include "system/file_replacement.h"
+#include "text/one_line.h"
 
 namespace camknob::sim {
 

@@ -12,7 +12,7 @@
 #endif
 
 #include "media/sim/sim_fixture_file.h"
-#include "output/one_line.h"
+#include "text/one_line.h"
 
 namespace camknob::sim {
 

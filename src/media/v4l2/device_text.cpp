@@ -1,6 +1,6 @@
 #include "media/v4l2/device_text.h"
 
-#include "output/json_text.h"
+#include "json/json_text.h"
 
 namespace camknob::v4l2 {
 

@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "media/sim/sim_fixture_file.h"
-#include "output/one_line.h"
+#include "text/one_line.h"
 
 namespace camknob::sim {
 namespace {

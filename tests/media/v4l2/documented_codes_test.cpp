@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "discovery/control_kinds.h"
 #include "media/code_text.h"
 #include "media/v4l2/class_codes.h"
 #include "media/v4l2/device_status.h"
 #include "support/man_page.h"
+#include "vocabulary/control_kinds.h"
 
 namespace camknob::v4l2 {
 namespace {

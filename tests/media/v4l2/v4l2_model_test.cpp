@@ -5,13 +5,13 @@
 #include <limits>
 #include <set>
 
-#include "discovery/control_kinds.h"
 #include "fake_cameras.h"
 #include "media/v4l2/class_codes.h"
 #include "media/v4l2/control_model.h"
 #include "media/v4l2/device_discovery.h"
 #include "media/v4l2/device_text.h"
 #include "media/v4l2/native_values.h"
+#include "vocabulary/control_kinds.h"
 
 namespace camknob::v4l2 {
 namespace {

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <sstream>
 
-#include "cli/dispatch.h"
+#include "commands/dispatch.h"
 #include "discovery/list_devices.h"
 #include "fake_cameras.h"
 #include "media/property_access.h"

@@ -1,9 +1,0 @@
-#include <iostream>
-
-#include "cli/dispatch.h"
-#include "cli/standard_streams.h"
-
-int main(int argc, char** argv) {
-  camknob::holdStandardDescriptors();
-  return camknob::applyCommandToTheEnd(camknob::commandLineFrom(argc, argv), std::cout);
-}

@@ -1,0 +1,77 @@
+#include "commands/device_selection.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace camknob {
+
+const std::string_view deviceNotFound = "Camera device was not found.";
+
+namespace {
+
+// Case is folded for ASCII letters only, so the outcome never depends on the
+// user's locale.
+char foldedCase(char c) {
+  return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
+bool equalIgnoringCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return foldedCase(x) == foldedCase(y); });
+}
+
+// Knuth-Morris-Pratt over folded letters: linear in the two lengths, so a
+// long --device text against a long name costs no more than reading both.
+bool containsIgnoringCase(std::string_view text, std::string_view wanted) {
+  if (wanted.empty() || wanted.size() > text.size()) return false;
+  std::string pattern(wanted.size(), '\0');
+  std::transform(wanted.begin(), wanted.end(), pattern.begin(), foldedCase);
+  // border[i]: the length of the longest proper prefix of pattern[0..i] that
+  // is also its suffix.
+  std::vector<std::size_t> border(pattern.size(), 0);
+  for (std::size_t i = 1, length = 0; i < pattern.size(); ++i) {
+    while (length > 0 && pattern[i] != pattern[length]) length = border[length - 1];
+    if (pattern[i] == pattern[length]) ++length;
+    border[i] = length;
+  }
+  std::size_t matched = 0;
+  for (const char c : text) {
+    const char folded = foldedCase(c);
+    while (matched > 0 && folded != pattern[matched]) matched = border[matched - 1];
+    if (folded == pattern[matched]) ++matched;
+    if (matched == pattern.size()) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+const CameraDevice* deviceMatching(const std::vector<CameraDevice>& devices,
+                                   std::string_view wanted) {
+  for (const CameraDevice& device : devices) {
+    if (device.uid == wanted || equalIgnoringCase(device.name, wanted) ||
+        containsIgnoringCase(device.name, wanted))
+      return &device;
+  }
+  return nullptr;
+}
+
+const CameraDevice* selectedDevice(const std::vector<CameraDevice>& devices,
+                                   std::optional<std::string_view> wanted) {
+  if (!wanted) return devices.empty() ? nullptr : &devices.front();
+  return deviceMatching(devices, *wanted);
+}
+
+const CameraDevice* selectedDevice(const std::vector<CameraDevice>& devices,
+                                   const CommandLine& line) {
+  return selectedDevice(devices, argument(line, "--device"));
+}
+
+const CameraControl* controlOfKind(const CameraDevice& device, std::string_view kind) {
+  for (const CameraControl& control : device.controls)
+    if (control.kind == kind) return &control;
+  return nullptr;
+}
+
+}  // namespace camknob

@@ -1,0 +1,67 @@
+#include "commands/pan_tilt_commands.h"
+
+#include "commands/device_selection.h"
+#include "commands/refusal_messages.h"
+#include "media/property_access.h"
+#include "text/number_text.h"
+#include "vocabulary/control_kinds.h"
+#include "vocabulary/pan_tilt_records.h"
+
+namespace camknob {
+
+namespace {
+
+constexpr std::string_view noRelativeControl =
+    "This camera does not expose relative pan/tilt control.";
+constexpr std::string_view noAbsoluteControl =
+    "This camera does not expose absolute pan/tilt control.";
+
+// A missing or unreadable option takes its default; never a failure.
+double limitedOption(const CommandLine& line, std::string_view name, double fallback, double low,
+                     double high) {
+  const auto text = argument(line, name);
+  const auto number = text ? parseDouble(*text) : std::nullopt;
+  return limited(number.value_or(fallback), low, high);
+}
+
+template <std::size_t N>
+Status writeRecord(const CameraControl& control, const std::array<std::uint8_t, N>& record) {
+  return writeBytes(control.objectId, selectors::nativeData,
+                    std::vector<std::uint8_t>(record.begin(), record.end()));
+}
+
+CommandFailure failureOf(Status status, std::string (*refused)(Status)) {
+  if (status == noErr) return std::nullopt;
+  return refused(status);
+}
+
+}  // namespace
+
+CommandFailure runMove(const CommandLine& line, const CameraDevice& device) {
+  const CameraControl* control = controlOfKind(device, panTiltRelativeKind);
+  if (control == nullptr) return std::string(noRelativeControl);
+  const double pan = limitedOption(line, "--pan", 0, -1, 1);
+  const double tilt = limitedOption(line, "--tilt", 0, -1, 1);
+  const double speed = limitedOption(line, "--speed", 0.45, 0.05, 1);
+  const auto record = relativeMoveRecord(pan, tilt, speed);
+  // A switched-off mechanism ignores movement; whether switching on worked is
+  // left for the movement's own status to tell.
+  if (control->onSettable) (void)writeUInt32(control->objectId, selectors::onOff, 1);
+  return failureOf(writeRecord(*control, record), moveRefused);
+}
+
+CommandFailure runHome(const CameraDevice& device) {
+  const CameraControl* control = controlOfKind(device, panTiltAbsoluteKind);
+  if (control == nullptr || !control->nativeDataSettable) return std::string(noAbsoluteControl);
+  return failureOf(writeRecord(*control, absolutePositionRecord(0, 0)), centerRefused);
+}
+
+CommandFailure runAbsolute(const CommandLine& line, const CameraDevice& device) {
+  const CameraControl* control = controlOfKind(device, panTiltAbsoluteKind);
+  if (control == nullptr) return std::string(noAbsoluteControl);
+  const double pan = limitedOption(line, "--pan", 0, -145, 145);
+  const double tilt = limitedOption(line, "--tilt", 0, -90, 100);
+  return failureOf(writeRecord(*control, absolutePositionRecord(pan, tilt)), positionRefused);
+}
+
+}  // namespace camknob

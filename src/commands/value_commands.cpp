@@ -1,0 +1,50 @@
+#include "commands/value_commands.h"
+
+#include "commands/refusal_messages.h"
+#include "media/property_access.h"
+#include "text/number_text.h"
+
+namespace camknob {
+
+namespace {
+
+// auto and on differ only in the property they switch and their messages.
+CommandFailure switchFlag(const CommandLine& line, const CameraControl* control,
+                          std::string_view requirement, std::uint32_t selector,
+                          std::string (*refused)(std::string_view, Status)) {
+  if (control == nullptr) return std::string(requirement);
+  const auto enabled = argument(line, "--enabled");
+  if (!enabled) return std::string(requirement);
+  const Status status = writeUInt32(control->objectId, selector, isTruthWord(*enabled) ? 1 : 0);
+  if (status != noErr) return refused(control->kind, status);
+  return std::nullopt;
+}
+
+}  // namespace
+
+CommandFailure runSet(const CommandLine& line, const CameraControl* control) {
+  constexpr std::string_view requirement = "set requires --control and a numeric --value.";
+  if (control == nullptr) return std::string(requirement);
+  const auto text = argument(line, "--value");
+  if (!text) return std::string(requirement);
+  const auto value = parseFloat32(*text);
+  if (!value) return std::string(requirement);
+  // The number is in the scale of the value the control reported.
+  const std::uint32_t selector =
+      control->valueMode == "absolute" ? selectors::absoluteValue : selectors::nativeValue;
+  const Status status = writeFloat32(control->objectId, selector, *value);
+  if (status != noErr) return setRefused(control->kind, status);
+  return std::nullopt;
+}
+
+CommandFailure runAuto(const CommandLine& line, const CameraControl* control) {
+  return switchFlag(line, control, "auto requires --control and --enabled.",
+                    selectors::automaticManual, automaticRefused);
+}
+
+CommandFailure runOn(const CommandLine& line, const CameraControl* control) {
+  return switchFlag(line, control, "on requires --control and --enabled.", selectors::onOff,
+                    toggleRefused);
+}
+
+}  // namespace camknob
