@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "discovery/control_kinds.h"
+#include "vocabulary/control_kinds.h"
 
 namespace camknob {
 namespace {
