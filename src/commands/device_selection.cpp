@@ -1,5 +1,7 @@
 #include "commands/device_selection.h"
 
+#include "text/ascii_case.h"
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -10,15 +12,9 @@ const std::string_view deviceNotFound = "Camera device was not found.";
 
 namespace {
 
-// Case is folded for ASCII letters only, so the outcome never depends on the
-// user's locale.
-char foldedCase(char c) {
-  return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
 bool equalIgnoringCase(std::string_view a, std::string_view b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](char x, char y) { return foldedCase(x) == foldedCase(y); });
+                    [](char x, char y) { return asciiLower(x) == asciiLower(y); });
 }
 
 // Knuth-Morris-Pratt over folded letters: linear in the two lengths, so a
@@ -26,7 +22,7 @@ bool equalIgnoringCase(std::string_view a, std::string_view b) {
 bool containsIgnoringCase(std::string_view text, std::string_view wanted) {
   if (wanted.empty() || wanted.size() > text.size()) return false;
   std::string pattern(wanted.size(), '\0');
-  std::transform(wanted.begin(), wanted.end(), pattern.begin(), foldedCase);
+  std::transform(wanted.begin(), wanted.end(), pattern.begin(), asciiLower);
   // border[i]: the length of the longest proper prefix of pattern[0..i] that
   // is also its suffix.
   std::vector<std::size_t> border(pattern.size(), 0);
@@ -37,7 +33,7 @@ bool containsIgnoringCase(std::string_view text, std::string_view wanted) {
   }
   std::size_t matched = 0;
   for (const char c : text) {
-    const char folded = foldedCase(c);
+    const char folded = asciiLower(c);
     while (matched > 0 && folded != pattern[matched]) matched = border[matched - 1];
     if (folded == pattern[matched]) ++matched;
     if (matched == pattern.size()) return true;

@@ -1,11 +1,11 @@
 #include "commands/pan_tilt_commands.h"
 
 #include "commands/device_selection.h"
+#include "commands/pan_tilt_requests.h"
 #include "commands/refusal_messages.h"
 #include "media/property_access.h"
 #include "text/number_text.h"
 #include "vocabulary/control_kinds.h"
-#include "vocabulary/pan_tilt_records.h"
 
 namespace camknob {
 
@@ -17,11 +17,11 @@ constexpr std::string_view noAbsoluteControl =
     "This camera does not expose absolute pan/tilt control.";
 
 // A missing or unreadable option takes its default; never a failure.
-double limitedOption(const CommandLine& line, std::string_view name, double fallback, double low,
+double clampedOption(const CommandLine& line, std::string_view name, double fallback, double low,
                      double high) {
   const auto text = argument(line, name);
   const auto number = text ? parseDouble(*text) : std::nullopt;
-  return limited(number.value_or(fallback), low, high);
+  return clamped(number.value_or(fallback), low, high);
 }
 
 template <std::size_t N>
@@ -40,9 +40,9 @@ CommandFailure failureOf(Status status, std::string (*refused)(Status)) {
 CommandFailure runMove(const CommandLine& line, const CameraDevice& device) {
   const CameraControl* control = controlOfKind(device, panTiltRelativeKind);
   if (control == nullptr) return std::string(noRelativeControl);
-  const double pan = limitedOption(line, "--pan", 0, -1, 1);
-  const double tilt = limitedOption(line, "--tilt", 0, -1, 1);
-  const double speed = limitedOption(line, "--speed", 0.45, 0.05, 1);
+  const double pan = clampedOption(line, "--pan", 0, -1, 1);
+  const double tilt = clampedOption(line, "--tilt", 0, -1, 1);
+  const double speed = clampedOption(line, "--speed", 0.45, 0.05, 1);
   const auto record = relativeMoveRecord(pan, tilt, speed);
   // A switched-off mechanism ignores movement; whether switching on worked is
   // left for the movement's own status to tell.
@@ -59,8 +59,8 @@ CommandFailure runHome(const CameraDevice& device) {
 CommandFailure runAbsolute(const CommandLine& line, const CameraDevice& device) {
   const CameraControl* control = controlOfKind(device, panTiltAbsoluteKind);
   if (control == nullptr) return std::string(noAbsoluteControl);
-  const double pan = limitedOption(line, "--pan", 0, -145, 145);
-  const double tilt = limitedOption(line, "--tilt", 0, -90, 100);
+  const double pan = clampedOption(line, "--pan", 0, -145, 145);
+  const double tilt = clampedOption(line, "--tilt", 0, -90, 100);
   return failureOf(writeRecord(*control, absolutePositionRecord(pan, tilt)), positionRefused);
 }
 

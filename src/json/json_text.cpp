@@ -6,6 +6,7 @@
 
 #include "json/json_object.h"
 #include "json/shortest_double.h"
+#include "text/hex_text.h"
 
 namespace camknob {
 
@@ -49,7 +50,6 @@ namespace {
 // The escape of a byte that JSON text cannot hold as it is (or that is
 // written escaped, the slash); empty for every other byte.
 std::string_view escapeOf(char c, char (&spelled)[7]) {
-  static constexpr char hex[] = "0123456789abcdef";
   switch (c) {
     case '"':
       return "\\\"";
@@ -73,8 +73,8 @@ std::string_view escapeOf(char c, char (&spelled)[7]) {
       spelled[1] = 'u';
       spelled[2] = '0';
       spelled[3] = '0';
-      spelled[4] = hex[(c >> 4) & 0xF];
-      spelled[5] = hex[c & 0xF];
+      spelled[4] = hexDigit(static_cast<unsigned char>(c) >> 4);
+      spelled[5] = hexDigit(static_cast<unsigned char>(c));
       return {spelled, 6};
   }
 }

@@ -1,7 +1,8 @@
 #include "media/code_text.h"
 
 #include <array>
-#include <charconv>
+
+#include "text/hex_text.h"
 
 namespace camknob {
 
@@ -12,11 +13,8 @@ std::string fourCC(std::uint32_t code) {
   for (const std::uint8_t byte : bytes) sevenBit = sevenBit && byte <= 0x7F;
   if (sevenBit) return std::string(bytes.begin(), bytes.end());
 
-  std::string text = "0x00000000";
-  char digits[8];
-  const auto [end, error] = std::to_chars(digits, digits + sizeof digits, code, 16);
-  (void)error;  // eight hex digits always fit
-  text.replace(text.size() - (end - digits), end - digits, digits, end - digits);
+  std::string text = "0x";
+  for (const std::uint8_t byte : bytes) appendHexByte(text, byte);
   return text;
 }
 

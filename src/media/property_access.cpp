@@ -117,10 +117,4 @@ Status writeBytes(ObjectId objectId, Selector selector, const std::vector<std::u
                                   static_cast<std::uint32_t>(bytes.size()), bytes.data());
 }
 
-std::array<std::uint8_t, 4> littleEndianBytes(std::int32_t value) {
-  const auto bits = static_cast<std::uint32_t>(value);
-  return {std::uint8_t(bits), std::uint8_t(bits >> 8), std::uint8_t(bits >> 16),
-          std::uint8_t(bits >> 24)};
-}
-
 }  // namespace camknob

@@ -37,7 +37,4 @@ Status writeUInt32(ObjectId objectId, Selector selector, std::uint32_t value);
 Status writeFloat32(ObjectId objectId, Selector selector, float value);
 Status writeBytes(ObjectId objectId, Selector selector, const std::vector<std::uint8_t>& bytes);
 
-// Two's complement, least significant byte first, whatever the machine.
-std::array<std::uint8_t, 4> littleEndianBytes(std::int32_t value);
-
 }  // namespace camknob

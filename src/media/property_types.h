@@ -1,6 +1,7 @@
 // The vocabulary shared by the property service and the code that calls it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -19,6 +20,14 @@ constexpr std::uint32_t fourCharCode(std::string_view text) {
   return (std::uint32_t(std::uint8_t(text[0])) << 24) |
          (std::uint32_t(std::uint8_t(text[1])) << 16) |
          (std::uint32_t(std::uint8_t(text[2])) << 8) | std::uint32_t(std::uint8_t(text[3]));
+}
+
+// Two's complement, least significant byte first, whatever the machine: how
+// multi-byte values go into native data.
+constexpr std::array<std::uint8_t, 4> littleEndianBytes(std::int32_t value) {
+  const auto bits = static_cast<std::uint32_t>(value);
+  return {std::uint8_t(bits), std::uint8_t(bits >> 8), std::uint8_t(bits >> 16),
+          std::uint8_t(bits >> 24)};
 }
 
 // Every address the tool builds lives in the global scope, main element.

@@ -12,8 +12,9 @@ namespace {
 
 constexpr std::string_view absent = "absent";
 
+// Pan, tilt and the pan/tilt position: where the camera points.
 bool isPanOrTilt(std::string_view kind) {
-  return kind == "pan" || kind == "tilt" || kind == panTiltAbsoluteKind;
+  return motionOfKind(kind) == ControlMotion::Aims;
 }
 
 // The camera's control for each profile control, matched by kind and by

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 
 #include "json/json_text.h"
 #include "json/json_tree.h"
+#include "text/number_text.h"
 #include "vocabulary/control_kinds.h"
 
 namespace camknob {
@@ -63,13 +63,10 @@ const T* as(const JsonNode* node) {
 }
 
 // A number converted with one rounding to the nearest float; nothing beyond
-// the float range. strtof (in the "C" locale, which the tool never leaves)
-// rather than from_chars, which Apple's C++ library lacks for floats.
+// the float range.
 std::optional<float> float32Of(const JsonNumber& number) {
-  char* end = nullptr;
-  const float value = std::strtof(number.text.c_str(), &end);
-  const bool whole = end == number.text.c_str() + number.text.size();
-  if (!whole || !std::isfinite(value)) return std::nullopt;
+  const auto value = parseFloat32(number.text);
+  if (!value || !std::isfinite(*value)) return std::nullopt;
   return value;  // what underflows is the nearest float all the same
 }
 

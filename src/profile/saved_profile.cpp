@@ -7,16 +7,12 @@ namespace camknob {
 
 namespace {
 
-// Controls whose value sets a movement going (a direction and a speed)
-// rather than a state: continuous zoom, and the relative and speed controls
-// Linux cameras have. Written back, a saved value would set the camera moving.
-constexpr std::string_view movementKinds[] = {"zoomRelative", "pnsp", "tlsp", "panr",
-                                              "tilr",         "fcrl", "zmrl", "irrl"};
-
+// A control whose value sets a movement going (a direction and a speed)
+// rather than a state, such as continuous zoom or the relative and speed
+// controls of Linux cameras: written back, a saved value would set the camera
+// moving.
 bool isMovement(std::string_view kind) {
-  for (const std::string_view movement : movementKinds)
-    if (kind == movement) return true;
-  return false;
+  return motionOfKind(kind) == ControlMotion::Moves;
 }
 
 std::optional<ProfileControl> savedControl(const CameraControl& control) {

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "text/ascii_case.h"
+
 namespace camknob {
 
 namespace {
@@ -44,9 +46,7 @@ std::optional<double> parseDouble(std::string_view text) {
 bool isTruthWord(std::string_view text) {
   constexpr std::array<std::string_view, 4> truthWords{"1", "true", "yes", "on"};
   if (text.size() > 4) return false;
-  std::string lowered(text);
-  for (char& c : lowered)
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  const std::string lowered = asciiLowered(text);
   for (const std::string_view word : truthWords)
     if (lowered == word) return true;
   return false;

@@ -1,46 +1,56 @@
 #include "vocabulary/pan_tilt_records.h"
 
 #include <algorithm>
-#include <cmath>
 
-#include "media/property_access.h"
+#include "media/property_types.h"
 
 namespace camknob {
 
 namespace {
 
-std::uint8_t direction(double axis) {
-  if (axis > 0) return 0x01;
-  if (axis < 0) return 0xFF;
-  return 0x00;  // zero, negative zero included
+std::uint8_t direction(std::int64_t speed) {
+  if (speed > 0) return 0x01;
+  if (speed < 0) return 0xFF;
+  return 0x00;
 }
 
-// 1 to 12 for a moving axis: a slow but non-zero request still moves.
-std::uint8_t speedStep(double axis, double speed) {
-  if (axis == 0) return 0;
-  const double step = std::max(1.0, std::round(std::fabs(axis) * speed * 12));
-  return static_cast<std::uint8_t>(std::min(step, 255.0));
+std::uint8_t magnitude(std::int64_t speed) {
+  const std::uint64_t size = speed < 0 ? 0 - std::uint64_t(speed) : std::uint64_t(speed);
+  return size > 255 ? 255 : std::uint8_t(size);
+}
+
+std::int32_t signedSpeed(std::uint8_t directionByte, std::uint8_t speed) {
+  const auto sign = static_cast<std::int8_t>(directionByte);
+  if (sign == 0) return 0;
+  return sign > 0 ? speed : -std::int32_t(speed);
+}
+
+std::int32_t littleEndian(std::span<const std::uint8_t> bytes) {
+  return static_cast<std::int32_t>(std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 |
+                                   std::uint32_t(bytes[2]) << 16 | std::uint32_t(bytes[3]) << 24);
 }
 
 }  // namespace
 
-double limited(double value, double low, double high) {
-  const double upper = value < high ? value : high;
-  return upper >= low ? upper : low;
+std::array<std::uint8_t, 4> movementRecord(std::int64_t panSpeed, std::int64_t tiltSpeed) {
+  return {direction(panSpeed), magnitude(panSpeed), direction(tiltSpeed), magnitude(tiltSpeed)};
 }
 
-std::array<std::uint8_t, 4> relativeMoveRecord(double pan, double tilt, double speed) {
-  return {direction(pan), speedStep(pan, speed), direction(tilt), speedStep(tilt, speed)};
+std::array<std::int32_t, 2> movementOf(std::span<const std::uint8_t, 4> record) {
+  return {signedSpeed(record[0], record[1]), signedSpeed(record[2], record[3])};
 }
 
-std::array<std::uint8_t, 8> absolutePositionRecord(double pan, double tilt) {
-  // The limits keep both products well inside the signed 32-bit range.
-  const auto panBytes = littleEndianBytes(static_cast<std::int32_t>(std::round(pan * 3600)));
-  const auto tiltBytes = littleEndianBytes(static_cast<std::int32_t>(std::round(tilt * 3600)));
+std::array<std::uint8_t, 8> positionRecord(std::int32_t pan, std::int32_t tilt) {
+  const auto panBytes = littleEndianBytes(pan);
+  const auto tiltBytes = littleEndianBytes(tilt);
   std::array<std::uint8_t, 8> record{};
   std::copy(panBytes.begin(), panBytes.end(), record.begin());
   std::copy(tiltBytes.begin(), tiltBytes.end(), record.begin() + 4);
   return record;
+}
+
+std::array<std::int32_t, 2> positionOf(std::span<const std::uint8_t, 8> record) {
+  return {littleEndian(record.subspan(0, 4)), littleEndian(record.subspan(4, 4))};
 }
 
 }  // namespace camknob

@@ -1,19 +1,26 @@
-// The native data records that drive a pan/tilt mechanism.
+// The native data records of a pan/tilt mechanism, as every service and
+// command reads and writes them.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 namespace camknob {
 
-// min(high, v) then max(low, that), so not-a-number ends at the high limit.
-double limited(double value, double low, double high);
+// The 4-byte movement record: pan direction, pan speed, tilt direction, tilt
+// speed. A direction byte is 0x01 (right, up), 0xFF (left, down) or 0 (the
+// axis stands); here an axis's speed is signed, its sign the direction, and a
+// magnitude beyond 255 is 255.
+std::array<std::uint8_t, 4> movementRecord(std::int64_t panSpeed, std::int64_t tiltSpeed);
 
-// Pan direction and speed, tilt direction and speed; pan and tilt in -1..1,
-// speed in 0.05..1, each already limited.
-std::array<std::uint8_t, 4> relativeMoveRecord(double pan, double tilt, double speed);
+// The signed speeds of a movement record; an axis without a direction stands,
+// whatever its speed byte.
+std::array<std::int32_t, 2> movementOf(std::span<const std::uint8_t, 4> record);
 
-// Pan and tilt in degrees as little-endian arc-seconds, each already limited.
-std::array<std::uint8_t, 8> absolutePositionRecord(double pan, double tilt);
+// The 8-byte position record: pan then tilt, signed 32-bit little-endian (in
+// arc-seconds, on cameras that give units).
+std::array<std::uint8_t, 8> positionRecord(std::int32_t pan, std::int32_t tilt);
+std::array<std::int32_t, 2> positionOf(std::span<const std::uint8_t, 8> record);
 
 }  // namespace camknob

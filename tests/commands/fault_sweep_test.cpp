@@ -209,7 +209,7 @@ TEST_F(FaultSweep, EveryFaultOfEveryCallEndsInOneWellFormedAnswer) {
         const Outcome faulty = runOnce(command, std::pair{call, fault});
         const bool refusedHere = fault == sim::Fault::Refused;
         checkRun(command, faulty, refusedHere ? std::optional(call) : std::nullopt,
-                 sim::unspecified,
+                 status::unspecified,
                  std::string(command.texts.front()) + ": call " + std::to_string(call) +
                      ", fault " + std::to_string(int(fault)));
         if (::testing::Test::HasFatalFailure()) return;

@@ -33,7 +33,7 @@ std::vector<std::pair<sim::Operation, std::string>> accesses() {
 TEST(InspectControl, UnreadableClassTouchesNothingElse) {
   EXPECT_FALSE(inspected(R"({"lnam": "No class", "fcnv": 1})"));
   EXPECT_EQ(accesses().size(), 1u);
-  scriptOf(41, selectors::objectClass).dataStatus = sim::unspecified;
+  scriptOf(41, selectors::objectClass).dataStatus = status::unspecified;
   sim::store().objects[41].properties[selectors::objectClass] = sim::uint32Value(1);
   EXPECT_FALSE(inspectControl(41));
 }
@@ -146,7 +146,7 @@ TEST(InspectControl, FlagReadingsAndTheirSettableQuestions) {
 
   // A present property whose read fails still answers the settable question.
   inspected(R"({"clas": "xpsr", "fcam": 1, "fcnd": []})", R"(["fcam"])");
-  scriptOf(41, selectors::automaticManual).dataStatus = sim::unspecified;
+  scriptOf(41, selectors::automaticManual).dataStatus = status::unspecified;
   control = inspectControl(41);
   ASSERT_TRUE(control);
   EXPECT_EQ(control->automatic, std::nullopt);

@@ -84,7 +84,7 @@ TEST(ListDevices, RepeatedIdsStayAndAFailedControlListIsEmpty) {
      "controls": [{"objectId": 41, "properties": {"clas": "brit"}}]}]})");
   sim::store().objects[1].properties[selectors::devices] = sim::idsValue({33, 33});
   EXPECT_EQ(idsOf(listDevices()), (std::vector<ObjectId>{33, 33}));
-  scriptOf(33, selectors::ownedObjects).sizeStatus = sim::unspecified;
+  scriptOf(33, selectors::ownedObjects).sizeStatus = status::unspecified;
   const auto devices = listDevices();
   ASSERT_EQ(devices.size(), 2u);
   EXPECT_TRUE(devices[0].controls.empty());

@@ -98,7 +98,7 @@ TEST_F(PropertyAccess, HasPropertyAnswerIsAnyNonZeroByte) {
 TEST_F(PropertyAccess, PropertySizeReportsZeroAndFailures) {
   scriptOf(control, selectors::nativeData).reportedSize = 0;
   EXPECT_EQ(propertySize(control, selectors::nativeData, nullptr), 0u);
-  scriptOf(control, selectors::nativeData).sizeStatus = sim::unspecified;
+  scriptOf(control, selectors::nativeData).sizeStatus = status::unspecified;
   EXPECT_FALSE(propertySize(control, selectors::nativeData, nullptr));
 }
 
@@ -124,7 +124,7 @@ TEST_F(PropertyAccess, FailedDataCallGivesNothing) {
   for (const std::uint32_t selector :
        {selectors::automaticManual, selectors::nativeValue, selectors::nativeRange, selectors::name,
         selectors::nativeData})
-    scriptOf(control, selector).dataStatus = sim::unspecified;
+    scriptOf(control, selector).dataStatus = status::unspecified;
   EXPECT_FALSE(readUInt32(control, selectors::automaticManual));
   EXPECT_FALSE(readFloat32(control, selectors::nativeValue));
   EXPECT_FALSE(readRange(control, selectors::nativeRange));
@@ -212,7 +212,7 @@ TEST_F(PropertyAccess, ObjectIdsWithQualifierAndTheirFailures) {
   sim::store().objects[33].properties[selectors::ownedObjects] = sim::idsValue({41, 42, 43});
   EXPECT_EQ(readObjectIds(33, selectors::ownedObjects, controlClass),
             (std::vector<ObjectId>{41, 42, 43}));
-  scriptOf(33, selectors::ownedObjects).dataStatus = sim::unspecified;
+  scriptOf(33, selectors::ownedObjects).dataStatus = status::unspecified;
   EXPECT_TRUE(readObjectIds(33, selectors::ownedObjects, controlClass).empty());
   scriptOf(33, selectors::ownedObjects) = sim::Script{};
   scriptOf(33, selectors::ownedObjects).reportedSize = 0;
@@ -229,7 +229,7 @@ TEST_F(PropertyAccess, ObjectIdsKeepOnlyWholeIdsOfARaggedSize) {
 TEST_F(PropertyAccess, SettableQuestion) {
   scriptOf(control, selectors::nativeValue).settableFlag = 2;
   EXPECT_TRUE(isSettable(control, selectors::nativeValue));
-  scriptOf(control, selectors::nativeValue).settableStatus = sim::unspecified;
+  scriptOf(control, selectors::nativeValue).settableStatus = status::unspecified;
   EXPECT_FALSE(isSettable(control, selectors::nativeValue));
 }
 
@@ -241,9 +241,9 @@ TEST_F(PropertyAccess, WritesAskNothingFirstAndPassTheStatusBack) {
   EXPECT_EQ(readFloat32(control, selectors::nativeValue), 7.25f);
 
   EXPECT_EQ(writeUInt32(control, selectors::onOff, 1), -50);  // refused by the device
-  EXPECT_EQ(writeUInt32(control, selectors::objectClass, 1), sim::notSettable);
-  EXPECT_EQ(writeUInt32(control, selectors::absoluteValue, 1), sim::unknownProperty);
-  EXPECT_EQ(writeUInt32(12345, selectors::absoluteValue, 1), sim::badObject);
+  EXPECT_EQ(writeUInt32(control, selectors::objectClass, 1), status::refused);
+  EXPECT_EQ(writeUInt32(control, selectors::absoluteValue, 1), status::unknownProperty);
+  EXPECT_EQ(writeUInt32(12345, selectors::absoluteValue, 1), status::badObject);
   EXPECT_EQ(writeUInt32(control, selectors::automaticManual, 0), noErr);
   EXPECT_EQ(readUInt32(control, selectors::automaticManual), 0u);
 }

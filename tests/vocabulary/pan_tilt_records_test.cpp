@@ -2,52 +2,29 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
 namespace camknob {
 namespace {
 
-TEST(Limited, NotANumberEndsHighInfinitiesAtTheirEnds) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const double inf = std::numeric_limits<double>::infinity();
-  EXPECT_EQ(limited(nan, -1, 1), 1);
-  EXPECT_EQ(limited(inf, -1, 1), 1);
-  EXPECT_EQ(limited(-inf, -1, 1), -1);
-  EXPECT_EQ(limited(0.5, -1, 1), 0.5);
-  EXPECT_EQ(limited(7, 0.05, 1), 1);
-  EXPECT_EQ(limited(0, 0.05, 1), 0.05);
+TEST(PanTiltRecords, PositionRecordsAreLittleEndianPanThenTilt) {
+  constexpr std::int32_t lowest = std::numeric_limits<std::int32_t>::min();
+  constexpr std::int32_t highest = std::numeric_limits<std::int32_t>::max();
+  const auto record = positionRecord(lowest, 1);
+  EXPECT_EQ(record, (std::array<std::uint8_t, 8>{0, 0, 0, 0x80, 1, 0, 0, 0}));
+  EXPECT_EQ(positionOf(record), (std::array<std::int32_t, 2>{lowest, 1}));
+  EXPECT_EQ(positionOf(positionRecord(highest, -1)), (std::array<std::int32_t, 2>{highest, -1}));
 }
 
-TEST(RelativeMoveRecord, DirectionsAndSpeeds) {
-  using Record = std::array<std::uint8_t, 4>;
-  struct Case {
-    double pan, tilt, speed;
-    Record record;
-  };
-  const Case cases[] = {
-      {0, 0, 0.45, {0x00, 0x00, 0x00, 0x00}},
-      {1, 0, 0.45, {0x01, 0x05, 0x00, 0x00}},     // 5.4 rounds to 5
-      {-1, 0.5, 0.45, {0xFF, 0x05, 0x01, 0x03}},  // 2.7 rounds to 3
-      {1, 0, 0.375, {0x01, 0x05, 0x00, 0x00}},    // 4.5 rounds away from zero
-      {0.01, 0, 0.05, {0x01, 0x01, 0x00, 0x00}},  // raised to 1
-      {1, -1, 1, {0x01, 0x0C, 0xFF, 0x0C}},
-      {-0.0, 0, 0.45, {0x00, 0x00, 0x00, 0x00}},  // negative zero is zero
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(relativeMoveRecord(c.pan, c.tilt, c.speed), c.record) << c.pan << " " << c.tilt;
-}
-
-TEST(AbsolutePositionRecord, LittleEndianArcSeconds) {
-  using Record = std::array<std::uint8_t, 8>;
-  EXPECT_EQ(absolutePositionRecord(0, 0), Record{});
-  EXPECT_EQ(absolutePositionRecord(145, -90),
-            (Record{0x10, 0xF7, 0x07, 0x00, 0x60, 0x0E, 0xFB, 0xFF}));
-  EXPECT_EQ(absolutePositionRecord(10.5, -20.25),
-            (Record{0xA8, 0x93, 0x00, 0x00, 0x3C, 0xE3, 0xFE, 0xFF}));
-  // 0.000138888... degrees is half an arc-second: away from zero either way.
-  EXPECT_EQ(absolutePositionRecord(0.5 / 3600, -0.5 / 3600),
-            (Record{0x01, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF}));
+TEST(PanTiltRecords, MovementRecordsCarryDirectionAndSpeed) {
+  EXPECT_EQ(movementRecord(-5, 3), (std::array<std::uint8_t, 4>{0xFF, 5, 0x01, 3}));
+  EXPECT_EQ(movementRecord(0, 300), (std::array<std::uint8_t, 4>{0, 0, 0x01, 255}));
+  EXPECT_EQ(movementRecord(std::numeric_limits<std::int64_t>::min(), -1),
+            (std::array<std::uint8_t, 4>{0xFF, 255, 0xFF, 1}));
+  const std::array<std::uint8_t, 4> record{0xFF, 12, 0x00, 7};
+  EXPECT_EQ(movementOf(record), (std::array<std::int32_t, 2>{-12, 0}));
+  const std::array<std::uint8_t, 4> anyPositive{0x7F, 255, 0x01, 0};
+  EXPECT_EQ(movementOf(anyPositive), (std::array<std::int32_t, 2>{255, 0}));
 }
 
 }  // namespace

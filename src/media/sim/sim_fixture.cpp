@@ -9,6 +9,7 @@
 
 #include "json/json_reader.h"
 #include "json/shortest_double.h"
+#include "text/hex_text.h"
 #include "text/one_line.h"
 
 namespace camknob::sim {
@@ -477,7 +478,6 @@ FixtureLoad FixtureReader::result(std::string_view text,
 // Writing the fixture format.
 
 void appendText(std::string& out, std::string_view text) {
-  static constexpr char hex[] = "0123456789abcdef";
   out.push_back('"');
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
@@ -486,8 +486,7 @@ void appendText(std::string& out, std::string_view text) {
       out.push_back(c);
     } else if (byte < 0x20) {
       out += "\\u00";
-      out.push_back(hex[byte >> 4]);
-      out.push_back(hex[byte & 0xF]);
+      appendHexByte(out, byte);
     } else {
       out.push_back(c);
     }

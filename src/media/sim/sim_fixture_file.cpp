@@ -113,7 +113,7 @@ FixtureLoad loadFixture(const std::string& path) {
 Commit commitChange(FixtureFile& file, const Change& change, const System& changed) {
   // The file a symbolic link names is the one changed, beside itself.
   char resolved[PATH_MAX];
-  if (::realpath(file.path.c_str(), resolved) == nullptr) return failed(unspecified);
+  if (::realpath(file.path.c_str(), resolved) == nullptr) return failed(status::unspecified);
   const std::string target = resolved;
 
   // The lock is the file's own. A run that waited for it may find the file
@@ -122,14 +122,14 @@ Commit commitChange(FixtureFile& file, const Change& change, const System& chang
   struct stat status {};
   for (;;) {
     Descriptor opened(openQuietly(target, O_RDONLY));
-    if (opened.fd < 0) return failed(errno == EACCES ? notPermitted : unspecified);
+    if (opened.fd < 0) return failed(errno == EACCES ? status::notPermitted : status::unspecified);
     int locked = 0;
     do {
       locked = ::flock(opened.fd, LOCK_EX);
     } while (locked != 0 && errno == EINTR);
-    if (locked != 0) return failed(unspecified);
+    if (locked != 0) return failed(status::unspecified);
     struct stat now {};
-    if (::fstat(opened.fd, &status) != 0) return failed(unspecified);
+    if (::fstat(opened.fd, &status) != 0) return failed(status::unspecified);
     if (::stat(target.c_str(), &now) == 0 && now.st_dev == status.st_dev &&
         now.st_ino == status.st_ino) {
       std::swap(lock.fd, opened.fd);
@@ -138,23 +138,23 @@ Commit commitChange(FixtureFile& file, const Change& change, const System& chang
   }
 
   FileText read = readWhole(lock.fd);
-  if (!read.read()) return failed(unspecified);
+  if (!read.read()) return failed(status::unspecified);
   std::optional<System> current;
   if (std::hash<std::string_view>{}(read.text()) != file.textHash) {
     // Another run changed the file: the write goes to what it holds now.
     FixtureLoad loaded = parseFixture(read.text());
-    if (!loaded.system) return failed(unspecified);
+    if (!loaded.system) return failed(status::unspecified);
     const Status applied = change(*loaded.system);
     if (applied != noErr) return failed(applied);
     current = std::move(loaded.system);
   }
   read.bytes.reset();
 
-  if (!writable(target, status)) return failed(notPermitted);
+  if (!writable(target, status)) return failed(status::notPermitted);
   const std::string text = fixtureText(current ? *current : changed);
   if (replaceFile(target, text, status.st_mode & 07777, FileOwner{status.st_uid, status.st_gid}) !=
       0)
-    return failed(unspecified);
+    return failed(status::unspecified);
   file.textHash = std::hash<std::string_view>{}(text);
   return Commit{noErr, std::move(current)};
 }

@@ -32,7 +32,7 @@ struct FixtureFile {
 // gives back to become the run's system. The file is replaced in one step by
 // a temporary file beside it (created afresh, flushed to disk, with the
 // file's mode). A fixture the user may not write refuses the write with
-// notPermitted; any other failure to read or save it with unspecified.
+// status::notPermitted; any other failure to read or save it with status::unspecified.
 Commit commitChange(FixtureFile& file, const Change& change, const System& changed);
 
 }  // namespace camknob::sim

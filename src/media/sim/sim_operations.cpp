@@ -53,10 +53,10 @@ struct Lookup {
 
 Lookup lookUp(System& system, ObjectId objectId, std::uint32_t selector) {
   const auto object = system.objects.find(objectId);
-  if (object == system.objects.end()) return {nullptr, nullptr, badObject};
+  if (object == system.objects.end()) return {nullptr, nullptr, status::badObject};
   const auto property = object->second.properties.find(selector);
   if (property == object->second.properties.end())
-    return {&object->second, nullptr, unknownProperty};
+    return {&object->second, nullptr, status::unknownProperty};
   return {&object->second, &property->second, noErr};
 }
 
@@ -88,9 +88,9 @@ Status applyWrite(System& system, ObjectId object, std::uint32_t selector,
   }
   const Lookup found = lookUp(system, object, selector);
   if (found.status != noErr) return found.status;
-  if (found.object->settable.count(selector) == 0) return notSettable;
+  if (found.object->settable.count(selector) == 0) return status::refused;
   const auto dataSize = static_cast<std::uint32_t>(bytes.size());
-  if (!fitsShape(*found.value, dataSize)) return badSize;
+  if (!fitsShape(*found.value, dataSize)) return status::badSize;
   if (replaced != nullptr) *replaced = *found.value;
   found.value->setBytes(bytes);
   return noErr;
@@ -110,7 +110,7 @@ Status getPropertyDataSize(ObjectId object, const PropertyAddress& address,
                            std::uint32_t qualifierSize, const void* qualifier,
                            std::uint32_t& dataSize) {
   const auto fault = serviceCall(Operation::GetDataSize, object, address, qualifierSize, qualifier);
-  if (fault == Fault::FailingStatus) return unspecified;
+  if (fault == Fault::FailingStatus) return status::unspecified;
   const auto* script = scriptFor(object, address.mSelector);
   if (script && script->sizeStatus) return *script->sizeStatus;
   std::uint32_t size = 0;
@@ -130,7 +130,7 @@ Status getPropertyData(ObjectId object, const PropertyAddress& address, std::uin
                        void* data) {
   const auto fault =
       serviceCall(Operation::GetData, object, address, qualifierSize, qualifier, dataSize);
-  if (fault == Fault::FailingStatus) return unspecified;
+  if (fault == Fault::FailingStatus) return status::unspecified;
   const auto* script = scriptFor(object, address.mSelector);
   if (script && script->dataStatus) return *script->dataStatus;
   const Lookup found = lookUp(object, address.mSelector);
@@ -160,7 +160,7 @@ Status getPropertyData(ObjectId object, const PropertyAddress& address, std::uin
 
 Status isPropertySettable(ObjectId object, const PropertyAddress& address, std::uint8_t& settable) {
   const auto fault = serviceCall(Operation::IsSettable, object, address, 0, nullptr);
-  if (fault == Fault::FailingStatus) return unspecified;
+  if (fault == Fault::FailingStatus) return status::unspecified;
   const auto* script = scriptFor(object, address.mSelector);
   if (script && script->settableStatus) return *script->settableStatus;
   const Lookup found = lookUp(object, address.mSelector);
@@ -177,7 +177,7 @@ Status setPropertyData(ObjectId object, const PropertyAddress& address, std::uin
                        const void* qualifier, std::uint32_t dataSize, const void* data) {
   const auto fault =
       serviceCall(Operation::SetData, object, address, qualifierSize, qualifier, dataSize, data);
-  if (fault == Fault::Refused) return unspecified;
+  if (fault == Fault::Refused) return status::unspecified;
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   std::vector<std::uint8_t> stored(bytes, bytes + dataSize);
   const std::uint32_t selector = address.mSelector;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "media/property_types.h"
+#include "media/service_status.h"
 #include "media/sim/flat_map.h"
 
 namespace camknob::sim {
@@ -121,14 +122,6 @@ struct Call {
   std::vector<std::uint8_t> data;  // what SetData carried
   std::chrono::steady_clock::time_point at;
 };
-
-// Status codes of the simulated service, the platform's own where it has one.
-inline constexpr Status badObject = static_cast<Status>(fourCharCode("!obj"));
-inline constexpr Status unknownProperty = static_cast<Status>(fourCharCode("who?"));
-inline constexpr Status notSettable = static_cast<Status>(fourCharCode("nope"));
-inline constexpr Status badSize = static_cast<Status>(fourCharCode("!siz"));
-inline constexpr Status unspecified = static_cast<Status>(fourCharCode("what"));
-inline constexpr Status notPermitted = static_cast<Status>(fourCharCode("perm"));
 
 // The ways one service call can go wrong, for sweeping every call of a run.
 // Each applies to the operations it names and leaves the others alone.

@@ -6,13 +6,15 @@
 #include <array>
 
 #include "media/property_types.h"
+#include "vocabulary/control_kinds.h"
 
 namespace camknob::v4l2 {
 
 namespace {
 
-// Codes in the kind table first where V4L2 has the control; the rest are the
-// tool's own, four printable characters that hint at the control.
+// The class each standard control is listed under: a kind's class where V4L2
+// has the control, else one of the classes the tool keeps for V4L2 controls
+// (four printable characters that hint at the control).
 constexpr std::array<StandardControl, 86> table{{
     {V4L2_CID_BRIGHTNESS, "brit", "brightness"},
     {V4L2_CID_CONTRAST, "ctst", "contrast"},
@@ -108,6 +110,22 @@ constexpr bool sortedById() {
   return true;
 }
 static_assert(sortedById(), "the table is searched by control id");
+
+// Every code here is a class of the tool's control table, and every class the
+// table keeps for V4L2 controls without a kind name is used here.
+constexpr bool agreesWithTheControlTable() {
+  for (const StandardControl& row : table)
+    if (classRow(fourCharCode(row.code)) == nullptr) return false;
+  for (const ControlKind& known : controlClasses) {
+    if (!known.name.empty()) continue;
+    bool used = false;
+    for (const StandardControl& row : table)
+      used = used || fourCharCode(row.code) == known.classCode;
+    if (!used) return false;
+  }
+  return true;
+}
+static_assert(agreesWithTheControlTable());
 
 }  // namespace
 

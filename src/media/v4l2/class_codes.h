@@ -23,10 +23,4 @@ std::span<const StandardControl> standardControls();
 // partners are placed by the control model).
 std::uint32_t classCodeOf(std::uint32_t id);
 
-// Codes of the combined and single pan/tilt controls.
-inline constexpr std::string_view panTiltAbsoluteCode = "ptab";
-inline constexpr std::string_view panTiltSpeedCode = "ptrl";
-inline constexpr std::string_view panCode = "pan ";
-inline constexpr std::string_view tiltCode = "tilt";
-
 }  // namespace camknob::v4l2

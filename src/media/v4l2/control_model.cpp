@@ -7,6 +7,7 @@
 
 #include "media/v4l2/class_codes.h"
 #include "media/v4l2/device_text.h"
+#include "vocabulary/control_kinds.h"
 
 namespace camknob::v4l2 {
 
@@ -128,14 +129,14 @@ std::vector<ModelControl> modelControls(ObjectId deviceId,
     const ObjectId objectId = deviceId + ObjectId(controls.size()) + 1;
 
     if (positionTilt != nullptr && control->id == V4L2_CID_PAN_ABSOLUTE) {
-      controls.push_back(ModelControl{objectId, fourCharCode(panTiltAbsoluteCode),
+      controls.push_back(ModelControl{objectId, classCodeOfKind(panTiltAbsoluteKind),
                                       deviceText(control->name + " + " + positionTilt->name),
                                       ControlRole::PanTiltPosition, *control, *positionTilt,
                                       std::nullopt, std::nullopt});
       continue;
     }
     if (speedTilt != nullptr && control->id == V4L2_CID_PAN_SPEED) {
-      controls.push_back(ModelControl{objectId, fourCharCode(panTiltSpeedCode),
+      controls.push_back(ModelControl{objectId, classCodeOfKind(panTiltRelativeKind),
                                       deviceText(control->name + " + " + speedTilt->name),
                                       ControlRole::PanTiltSpeed, *control, *speedTilt, std::nullopt,
                                       std::nullopt});

@@ -5,6 +5,7 @@
 
 #include "media/v4l2/device_status.h"
 #include "media/v4l2/native_values.h"
+#include "vocabulary/pan_tilt_records.h"
 
 namespace camknob::v4l2 {
 
@@ -102,15 +103,15 @@ PropertyAnswer controlProperty(LiveDevice& device, const ModelControl& control,
       if (tilt.error != 0) return failed(tilt.error);
       if (control.role == ControlRole::PanTiltPosition)
         return fixedBytes(positionRecord(pan.value, tilt.value));
-      return fixedBytes(speedRecord(pan.value, tilt.value));
+      return fixedBytes(movementRecord(pan.value, tilt.value));
     }
     case s::nativeDataRange: {
       const ControlDescription& tilt = *control.secondary;
       if (control.role == ControlRole::PanTiltPosition)
         return rangeRecords(positionRecord(saturated(primary.minimum), saturated(tilt.minimum)),
                             positionRecord(saturated(primary.maximum), saturated(tilt.maximum)));
-      return rangeRecords(speedRecord(primary.minimum, tilt.minimum),
-                          speedRecord(primary.maximum, tilt.maximum));
+      return rangeRecords(movementRecord(primary.minimum, tilt.minimum),
+                          movementRecord(primary.maximum, tilt.maximum));
     }
     default:
       return PropertyAnswer{status::unknownProperty, 0, {}};

@@ -9,6 +9,7 @@
 
 #include "media/v4l2/device_status.h"
 #include "media/v4l2/native_values.h"
+#include "vocabulary/pan_tilt_records.h"
 
 namespace camknob::v4l2 {
 
@@ -87,7 +88,7 @@ Status writeControl(LiveDevice& device, const ModelControl& control, std::uint32
                            {position[0], position[1]});
       }
       if (dataSize != 4 || data == nullptr) return status::badSize;
-      const auto speeds = speedsOf(std::span<const std::uint8_t, 4>(bytes, 4));
+      const auto speeds = movementOf(std::span<const std::uint8_t, 4>(bytes, 4));
       return writeNative(device, control, {&control.primary, &*control.secondary},
                          {speeds[0], speeds[1]});
     }

@@ -11,7 +11,7 @@ Status statusOfError(int error) {
     case EACCES:
       return status::refused;
     case EPERM:
-      return status::noPermission;
+      return status::notPermitted;
     case EINVAL:
     case ERANGE:
     case EDOM:

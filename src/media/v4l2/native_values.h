@@ -1,5 +1,5 @@
-// Conversions between the numbers and records the tool reads and writes and
-// the integers V4L2 controls hold.
+// Conversions between the numbers the tool reads and writes and the integers
+// V4L2 controls hold.
 #pragma once
 
 #include <array>
@@ -23,14 +23,5 @@ std::optional<std::int32_t> nativeFromAbsolute(float value, double nativePerUnit
 
 // A native value in absolute units.
 double absoluteFromNative(std::int64_t value, double nativePerUnit);
-
-// Pan then tilt, signed 32-bit little-endian.
-std::array<std::uint8_t, 8> positionRecord(std::int32_t pan, std::int32_t tilt);
-std::array<std::int32_t, 2> positionOf(std::span<const std::uint8_t, 8> record);
-
-// Pan direction, pan speed, tilt direction, tilt speed; the sign of a V4L2
-// speed is its direction.
-std::array<std::uint8_t, 4> speedRecord(std::int64_t pan, std::int64_t tilt);
-std::array<std::int32_t, 2> speedsOf(std::span<const std::uint8_t, 4> record);
 
 }  // namespace camknob::v4l2

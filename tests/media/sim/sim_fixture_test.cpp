@@ -212,7 +212,7 @@ TEST(SimFixture, CommitAppliesTheChangeToTheFileAsItIsNow) {
   const auto setTo = [](ObjectId object, float value) {
     return [object, value](System& system) {
       auto& properties = system.objects.at(object).properties;
-      if (properties.count(fourCharCode("fcnv")) == 0) return unknownProperty;
+      if (properties.count(fourCharCode("fcnv")) == 0) return status::unknownProperty;
       properties[fourCharCode("fcnv")] = float32Value(value);
       return noErr;
     };
@@ -251,9 +251,9 @@ TEST(SimFixture, CommitAppliesTheChangeToTheFileAsItIsNow) {
   other.textHash = 0;  // as if it had changed
   const std::string before = read(path);
   EXPECT_EQ(commitChange(
-                other, [](System&) { return notSettable; }, changed)
+                other, [](System&) { return status::refused; }, changed)
                 .status,
-            notSettable);
+            status::refused);
   EXPECT_EQ(read(path), before);
 
   EXPECT_EQ(read(victim), "keep");
@@ -263,9 +263,9 @@ TEST(SimFixture, CommitAppliesTheChangeToTheFileAsItIsNow) {
             3);
   // A file that is no fixture any more, or gone, cannot take a change.
   write(path, "{");
-  EXPECT_EQ(commitChange(other, setTo(3, 1), changed).status, unspecified);
+  EXPECT_EQ(commitChange(other, setTo(3, 1), changed).status, status::unspecified);
   FixtureFile missing{(folder / "missing.json").string(), 0};
-  EXPECT_EQ(commitChange(missing, setTo(3, 1), changed).status, unspecified);
+  EXPECT_EQ(commitChange(missing, setTo(3, 1), changed).status, status::unspecified);
   std::filesystem::remove_all(folder);
 }
 

@@ -69,7 +69,7 @@ TEST(SimService, WriteHookKeepsRefusesOrReplacesTheStore) {
   sim::setWriteHook([&](const sim::Change& change, const sim::System& changed) {
     ++calls;
     seen = sim::float32Of(changed.objects.at(41).properties.at(selectors::nativeValue));
-    if (answer == Answer::Refuse) return sim::Commit{sim::unspecified, std::nullopt};
+    if (answer == Answer::Refuse) return sim::Commit{status::unspecified, std::nullopt};
     if (answer == Answer::Keep) return sim::Commit{noErr, std::nullopt};
     sim::System copy = elsewhere;
     const Status status = change(copy);
@@ -80,7 +80,7 @@ TEST(SimService, WriteHookKeepsRefusesOrReplacesTheStore) {
   EXPECT_EQ(readFloat32(41, selectors::nativeValue), 5.0f);
 
   answer = Answer::Refuse;
-  EXPECT_EQ(writeFloat32(41, selectors::nativeValue, 500), sim::unspecified);
+  EXPECT_EQ(writeFloat32(41, selectors::nativeValue, 500), status::unspecified);
   EXPECT_EQ(seen, 500.0f);
   EXPECT_EQ(readFloat32(41, selectors::nativeValue), 5.0f);  // its value back
 
@@ -90,7 +90,7 @@ TEST(SimService, WriteHookKeepsRefusesOrReplacesTheStore) {
   EXPECT_EQ(readUInt32(41, selectors::automaticManual), 7u);  // the hook's system now
 
   // A write the store refuses never reaches the hook.
-  EXPECT_EQ(writeUInt32(41, selectors::automaticManual, 1), sim::notSettable);
+  EXPECT_EQ(writeUInt32(41, selectors::automaticManual, 1), status::refused);
   EXPECT_EQ(calls, 3);
 }
 
@@ -113,7 +113,7 @@ TEST(SimService, InjectedFaultHitsExactlyOneCall) {
       {sim::Fault::NullString, [] { return !readString(33, selectors::name); }},
       {sim::Fault::Unconvertible, [] { return !readString(33, selectors::name); }},
       {sim::Fault::Refused,
-       [] { return writeFloat32(41, selectors::nativeValue, 2) == sim::unspecified; }},
+       [] { return writeFloat32(41, selectors::nativeValue, 2) == status::unspecified; }},
   };
   // Aimed past the call, or at the call before it, a fault spoils nothing.
   for (const Case& c : cases) {

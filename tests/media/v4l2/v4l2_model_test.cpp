@@ -53,24 +53,6 @@ TEST(NativeValues, AbsoluteValuesLandOnTheNearestStep) {
   EXPECT_EQ(absoluteFromNative(3, 10000), 0.0003);
 }
 
-TEST(NativeValues, PositionRecordsAreLittleEndianPanThenTilt) {
-  const auto record = positionRecord(lowest, 1);
-  EXPECT_EQ(record, (std::array<std::uint8_t, 8>{0, 0, 0, 0x80, 1, 0, 0, 0}));
-  EXPECT_EQ(positionOf(record), (std::array<std::int32_t, 2>{lowest, 1}));
-  EXPECT_EQ(positionOf(positionRecord(highest, -1)), (std::array<std::int32_t, 2>{highest, -1}));
-}
-
-TEST(NativeValues, SpeedRecordsCarryDirectionAndSpeed) {
-  EXPECT_EQ(speedRecord(-5, 3), (std::array<std::uint8_t, 4>{0xFF, 5, 0x01, 3}));
-  EXPECT_EQ(speedRecord(0, 300), (std::array<std::uint8_t, 4>{0, 0, 0x01, 255}));
-  EXPECT_EQ(speedRecord(std::numeric_limits<std::int64_t>::min(), -1),
-            (std::array<std::uint8_t, 4>{0xFF, 255, 0xFF, 1}));
-  const std::array<std::uint8_t, 4> record{0xFF, 12, 0x00, 7};
-  EXPECT_EQ(speedsOf(record), (std::array<std::int32_t, 2>{-12, 0}));
-  const std::array<std::uint8_t, 4> anyPositive{0x7F, 255, 0x01, 0};
-  EXPECT_EQ(speedsOf(anyPositive), (std::array<std::int32_t, 2>{255, 0}));
-}
-
 TEST(DeviceText, InvalidBytesBecomeReplacementCharacters) {
   const std::string r = "\xEF\xBF\xBD";
   const std::pair<std::string, std::string> cases[] = {
