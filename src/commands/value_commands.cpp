@@ -29,9 +29,9 @@ CommandFailure runSet(const CommandLine& line, const CameraControl* control) {
   if (!text) return std::string(requirement);
   const auto value = parseFloat32(*text);
   if (!value) return std::string(requirement);
-  // The number is in the scale of the value the control reported.
-  const std::uint32_t selector =
-      control->valueMode == "absolute" ? selectors::absoluteValue : selectors::nativeValue;
+  // The number is in the scale of the value the control reported (native for
+  // a control that reported none).
+  const std::uint32_t selector = valueSelector(control->valueMode.value_or(ValueMode::Native));
   const Status status = writeFloat32(control->objectId, selector, *value);
   if (status != noErr) return setRefused(control->kind, status);
   return std::nullopt;

@@ -63,7 +63,7 @@ std::optional<CameraControl> inspectControl(ObjectId objectId) {
       .name = std::move(name),
       .settable = settable,
       .valueMode =
-          value ? std::optional<std::string>(absolute ? "absolute" : "native") : std::nullopt,
+          value ? std::optional(absolute ? ValueMode::Absolute : ValueMode::Native) : std::nullopt,
       .value = value,
       .minimum = range ? finite(range->mMinimum) : std::nullopt,
       .maximum = range ? finite(range->mMaximum) : std::nullopt,

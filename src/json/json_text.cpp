@@ -146,7 +146,7 @@ bool appendControl(std::string& out, const CameraControl& control) {
   boolean(object, "onSettable", control.onSettable);
   boolean(object, "settable", control.settable);
   ok = number(object, "value", control.value) &&
-       optionalText(object, "valueMode", control.valueMode);
+       (!control.valueMode || text(object, "valueMode", valueModeName(*control.valueMode)));
   out.push_back('}');
   return ok;
 }
@@ -167,7 +167,7 @@ std::size_t sizeBound(const CameraResponse& response) {
     for (const CameraControl& control : device.controls) {
       bound += 384 + 3 * number +
                escaped * (control.kind.size() + control.classCode.size() +
-                          optionalSize(control.name) + optionalSize(control.valueMode));
+                          optionalSize(control.name) + 8);
       if (control.nativeData) bound += byteText * control.nativeData->size();
       if (control.nativeDataRange) bound += byteText * control.nativeDataRange->size();
     }

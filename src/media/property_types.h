@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace camknob {
@@ -68,5 +69,38 @@ inline constexpr std::uint32_t nativeDataRange = fourCharCode("fcdr");
 }  // namespace selectors
 
 inline constexpr std::uint32_t controlClass = fourCharCode("actl");
+
+// What the data of a property is.
+enum class PropertyShape : std::uint8_t { UInt32, Float32, Range, Bytes, Ids, String };
+
+struct PropertyKind {
+  std::uint32_t selector;
+  PropertyShape shape;
+};
+
+// Every property the tool reads or writes, with the shape of its data.
+inline constexpr std::array<PropertyKind, 14> propertyKinds{{
+    {selectors::devices, PropertyShape::Ids},
+    {selectors::ownedObjects, PropertyShape::Ids},
+    {selectors::objectClass, PropertyShape::UInt32},
+    {selectors::automaticManual, PropertyShape::UInt32},
+    {selectors::onOff, PropertyShape::UInt32},
+    {selectors::absoluteValue, PropertyShape::Float32},
+    {selectors::nativeValue, PropertyShape::Float32},
+    {selectors::absoluteRange, PropertyShape::Range},
+    {selectors::nativeRange, PropertyShape::Range},
+    {selectors::nativeData, PropertyShape::Bytes},
+    {selectors::nativeDataRange, PropertyShape::Bytes},
+    {selectors::deviceUid, PropertyShape::String},
+    {selectors::name, PropertyShape::String},
+    {selectors::manufacturer, PropertyShape::String},
+}};
+
+// The shape of a property the tool knows, or nothing.
+constexpr std::optional<PropertyShape> propertyShape(std::uint32_t selector) {
+  for (const PropertyKind& kind : propertyKinds)
+    if (kind.selector == selector) return kind.shape;
+  return std::nullopt;
+}
 
 }  // namespace camknob

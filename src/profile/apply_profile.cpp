@@ -79,9 +79,7 @@ Status writeStep(const ApplyStep& step) {
     case ProfileProperty::on:
       return writeUInt32(id, selectors::onOff, *saved.on ? 1 : 0);
     case ProfileProperty::value:
-      return writeFloat32(
-          id, saved.valueMode == "absolute" ? selectors::absoluteValue : selectors::nativeValue,
-          static_cast<float>(*saved.value));
+      return writeFloat32(id, valueSelector(*saved.valueMode), static_cast<float>(*saved.value));
     case ProfileProperty::nativeData:
       return writeBytes(id, selectors::nativeData, *saved.nativeData);
   }

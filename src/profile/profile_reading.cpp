@@ -105,17 +105,17 @@ std::variant<ProfileControl, Fault> controlOf(const JsonNode& node, const std::s
   const JsonNode* valueNode = member(*object, "value");
   if ((modeNode == nullptr) != (valueNode == nullptr))
     return faultAt(path, "\"value\" and \"valueMode\" go together");
-  std::optional<std::string> valueMode;
+  std::optional<ValueMode> valueMode;
   std::optional<double> value;
   if (valueNode != nullptr) {
-    const auto* mode = as<std::string>(modeNode);
-    if (mode == nullptr || (*mode != "absolute" && *mode != "native"))
-      return faultAt(path + ".valueMode", "expected \"absolute\" or \"native\"");
+    const auto* modeName = as<std::string>(modeNode);
+    const auto mode = modeName ? valueModeNamed(*modeName) : std::nullopt;
+    if (!mode) return faultAt(path + ".valueMode", "expected \"absolute\" or \"native\"");
     const auto* number = as<JsonNumber>(valueNode);
     if (number == nullptr) return wrongType(path + ".value", "a number", *valueNode);
     const auto converted = float32Of(*number);
     if (!converted) return faultAt(path + ".value", "beyond the range of a 32-bit float");
-    valueMode = *mode;
+    valueMode = mode;
     value = static_cast<double>(*converted);
   }
 
@@ -147,7 +147,7 @@ std::variant<ProfileControl, Fault> controlOf(const JsonNode& node, const std::s
   return ProfileControl{.kind = *kind,
                         .automatic = flags[0],
                         .on = flags[1],
-                        .valueMode = std::move(valueMode),
+                        .valueMode = valueMode,
                         .value = value,
                         .nativeData = std::move(nativeData)};
 }

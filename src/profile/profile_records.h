@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "vocabulary/value_modes.h"
+
 namespace camknob {
 
 // One control's saved state; each reading is present only where the camera
@@ -14,7 +16,7 @@ struct ProfileControl {
   std::string kind;
   std::optional<bool> automatic;
   std::optional<bool> on;
-  std::optional<std::string> valueMode;  // present exactly when value is
+  std::optional<ValueMode> valueMode;  // present exactly when value is
   std::optional<double> value;
   std::optional<std::vector<std::uint8_t>> nativeData;  // panTiltAbsolute only
 };

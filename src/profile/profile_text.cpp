@@ -17,7 +17,7 @@ bool appendControl(std::string& out, const ProfileControl& control) {
   flag("on", control.on);
   if (control.value && control.valueMode) {
     out += ", \"valueMode\": ";
-    appendJsonString(out, *control.valueMode);
+    appendJsonString(out, valueModeName(*control.valueMode));
     out += ", \"value\": ";
     if (!appendJsonNumber(out, *control.value)) return false;
   }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "vocabulary/value_modes.h"
+
 namespace camknob {
 
 struct CameraControl {
@@ -15,7 +17,7 @@ struct CameraControl {
   std::string classCode;
   std::optional<std::string> name;
   bool settable;
-  std::optional<std::string> valueMode;
+  std::optional<ValueMode> valueMode;
   std::optional<double> value;
   std::optional<double> minimum;
   std::optional<double> maximum;

@@ -64,7 +64,7 @@ TEST(InspectControl, NativeControlWithEverything) {
   EXPECT_EQ(control->kind, "panTiltAbsolute");
   EXPECT_EQ(control->classCode, "ptab");
   EXPECT_EQ(control->name, "Pan/Tilt");
-  EXPECT_EQ(control->valueMode, "native");
+  EXPECT_EQ(control->valueMode, ValueMode::Native);
   EXPECT_EQ(control->value, 0.10000000149011612);  // the float, widened exactly
   EXPECT_EQ(control->minimum, 0.0);
   EXPECT_EQ(control->maximum, 255.0);
@@ -82,18 +82,19 @@ TEST(InspectControl, ValueModeChoice) {
   struct Case {
     std::string_view properties;
     std::string_view settable;
-    std::optional<std::string> mode;
+    std::optional<ValueMode> mode;
     std::optional<double> value, minimum, maximum;
     bool isSettable;
   };
   const Case cases[] = {
       // both pairs: absolute wins, settable follows fcav
-      {R"({"fcav": 0.5, "fcar": [0, 1], "fcnv": 7, "fcnr": [0, 9]})", R"(["fcav"])", "absolute",
-       0.5, 0, 1, true},
-      {R"({"fcav": 0.5, "fcar": [0, 1], "fcnv": 7, "fcnr": [0, 9]})", R"(["fcnv"])", "absolute",
-       0.5, 0, 1, false},
+      {R"({"fcav": 0.5, "fcar": [0, 1], "fcnv": 7, "fcnr": [0, 9]})", R"(["fcav"])",
+       ValueMode::Absolute, 0.5, 0, 1, true},
+      {R"({"fcav": 0.5, "fcar": [0, 1], "fcnv": 7, "fcnr": [0, 9]})", R"(["fcnv"])",
+       ValueMode::Absolute, 0.5, 0, 1, false},
       // absolute value without its range: native
-      {R"({"fcav": 0.5, "fcnv": 7, "fcnr": [0, 9]})", R"(["fcnv"])", "native", 7, 0, 9, true},
+      {R"({"fcav": 0.5, "fcnv": 7, "fcnr": [0, 9]})", R"(["fcnv"])", ValueMode::Native, 7, 0, 9,
+       true},
       // absolute range without its value: native, with no native value at all
       {R"({"fcar": [0, 1], "fcnr": [0, 9]})", R"(["fcnv"])", std::nullopt, std::nullopt, 0, 9,
        false},
@@ -102,8 +103,8 @@ TEST(InspectControl, ValueModeChoice) {
        false},
       {R"({"fcav": "inf", "fcar": [0, 1]})", R"(["fcav"])", std::nullopt, std::nullopt, 0, 1,
        false},
-      {R"({"fcnv": 3, "fcnr": ["-inf", 10]})", "[]", "native", 3, std::nullopt, 10, false},
-      {R"({"fcnv": 3})", "[]", "native", 3, std::nullopt, std::nullopt, false},
+      {R"({"fcnv": 3, "fcnr": ["-inf", 10]})", "[]", ValueMode::Native, 3, std::nullopt, 10, false},
+      {R"({"fcnv": 3})", "[]", ValueMode::Native, 3, std::nullopt, std::nullopt, false},
   };
   for (const Case& c : cases) {
     const std::string properties = "{\"clas\": \"brit\", " + std::string(c.properties.substr(1));

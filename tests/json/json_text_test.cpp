@@ -50,7 +50,7 @@ TEST(JsonText, DocumentedListExampleByteForByte) {
   CameraControl control = bareControl(41);
   control.name = "Brightness";
   control.settable = true;
-  control.valueMode = "native";
+  control.valueMode = ValueMode::Native;
   control.value = 128;
   control.minimum = 0;
   control.maximum = 255;
@@ -66,7 +66,7 @@ TEST(JsonText, EveryKeyPresentComesOutSortedAndParsesBack) {
                         .classCode = "ptab",
                         .name = "Pan/Tilt",
                         .settable = true,
-                        .valueMode = "absolute",
+                        .valueMode = ValueMode::Absolute,
                         .value = -10.0,
                         .minimum = static_cast<double>(0.45f),
                         .maximum = 0.5,

@@ -47,9 +47,9 @@ ProfileControl entry(std::string kind) {
                         .nativeData = std::nullopt};
 }
 
-ProfileControl valued(std::string kind, std::string mode, double value) {
+ProfileControl valued(std::string kind, ValueMode mode, double value) {
   ProfileControl control = entry(std::move(kind));
-  control.valueMode = std::move(mode);
+  control.valueMode = mode;
   control.value = value;
   return control;
 }
@@ -70,10 +70,10 @@ TEST(SavedProfile, KeepsWhatTheCameraLetsBeChangedAndNoMovement) {
                                              "panTiltRelative", "pan", "brightness"}));
   const auto& c = profile.controls;
   EXPECT_EQ(c[0].value, 5);
-  EXPECT_EQ(c[0].valueMode, "native");
+  EXPECT_EQ(c[0].valueMode, ValueMode::Native);
   EXPECT_FALSE(c[0].automatic);
   EXPECT_EQ(c[1].automatic, true);
-  EXPECT_EQ(c[1].valueMode, "absolute");
+  EXPECT_EQ(c[1].valueMode, ValueMode::Absolute);
   EXPECT_EQ(c[1].value, 0.5);
   EXPECT_EQ(c[2].automatic, false);
   EXPECT_EQ(c[3].nativeData, (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}));
@@ -117,17 +117,18 @@ TEST(ApplyProfile, AutomaticModesThenOnStatesThenValuesThenPanAndTilt) {
   ProfileControl position = entry("panTiltAbsolute");
   position.on = false;
   position.nativeData = std::vector<std::uint8_t>{9, 9, 9, 9, 9, 9, 9, 9};
-  ProfileControl exposure = valued("exposure", "absolute", 0.25);
+  ProfileControl exposure = valued("exposure", ValueMode::Absolute, 0.25);
   exposure.automatic = false;
-  ProfileControl focus = valued("focus", "native", 8);
+  ProfileControl focus = valued("focus", ValueMode::Native, 8);
   focus.automatic = true;
-  const Profile profile{
-      .uid = "CAM-1",
-      .name = "Camera",
-      .controls = {valued("pan", "absolute", -30), position, valued("brightness", "native", 1),
-                   exposure, focus, valued("zoom", "native", 200),
-                   valued("brightness", "absolute", 2), valued("brightness", "native", 3),
-                   valued("gain", "native", 4), entry("focus")}};
+  const Profile profile{.uid = "CAM-1",
+                        .name = "Camera",
+                        .controls = {valued("pan", ValueMode::Absolute, -30), position,
+                                     valued("brightness", ValueMode::Native, 1), exposure, focus,
+                                     valued("zoom", ValueMode::Native, 200),
+                                     valued("brightness", ValueMode::Absolute, 2),
+                                     valued("brightness", ValueMode::Native, 3),
+                                     valued("gain", ValueMode::Native, 4), entry("focus")}};
   // The last entry has nothing to apply; it is only counted as focus's second.
   const std::vector<ApplyStep> steps = applySteps(profile, devices[0]);
   const std::vector<StepView> expected{
@@ -152,8 +153,9 @@ TEST(ApplyProfile, AValueHeldByTheCamerasAutomaticModeIsSkipped) {
   testing::useFixture(camera);
   const std::vector<CameraDevice> devices = listDevices();
   // No automatic mode in the profile: the camera's own counts (exposure's is on).
-  const Profile profile{
-      .uid = "CAM-1", .name = "Camera", .controls = {valued("exposure", "absolute", 0.25)}};
+  const Profile profile{.uid = "CAM-1",
+                        .name = "Camera",
+                        .controls = {valued("exposure", ValueMode::Absolute, 0.25)}};
   const auto views = viewOf(applySteps(profile, devices[0]));
   ASSERT_EQ(views.size(), 1u);
   EXPECT_EQ(views[0].skipReason, "automatic");
@@ -163,7 +165,7 @@ TEST(ApplyProfile, AControlWithoutAnAutomaticModeTakesItsValue) {
   testing::useFixture(camera);
   const std::vector<CameraDevice> devices = listDevices();
   // Saved where brightness had an automatic mode, which this camera lacks.
-  ProfileControl brightness = valued("brightness", "native", 4);
+  ProfileControl brightness = valued("brightness", ValueMode::Native, 4);
   brightness.automatic = true;
   const Profile profile{.uid = "CAM-1", .name = "Camera", .controls = {brightness}};
   const std::vector<StepView> expected{{"brightness", "automatic", 11, "absent"},
@@ -186,7 +188,7 @@ std::vector<std::uint8_t> bytesOf(std::uint32_t value) {
 TEST(ApplyProfile, WritesEachStepToItsPropertyInOrderAndTellsWhatBecameOfIt) {
   testing::useFixture(camera);
   const std::vector<CameraDevice> before = listDevices();
-  ProfileControl exposure = valued("exposure", "absolute", 0.25);
+  ProfileControl exposure = valued("exposure", ValueMode::Absolute, 0.25);
   exposure.automatic = false;
   ProfileControl tilt = entry("tilt");
   tilt.automatic = false;
@@ -194,8 +196,8 @@ TEST(ApplyProfile, WritesEachStepToItsPropertyInOrderAndTellsWhatBecameOfIt) {
   position.nativeData = std::vector<std::uint8_t>{9, 8, 7, 6, 5, 4, 3, 2};
   const Profile profile{.uid = "CAM-1",
                         .name = "Camera",
-                        .controls = {valued("brightness", "native", 2), exposure, tilt,
-                                     valued("gain", "native", 4), position}};
+                        .controls = {valued("brightness", ValueMode::Native, 2), exposure, tilt,
+                                     valued("gain", ValueMode::Native, 4), position}};
   const std::vector<ApplyStep> steps = applySteps(profile, before[0]);
   sim::recordCalls();
   const std::vector<std::optional<Status>> statuses = writeSteps(steps);
@@ -251,9 +253,10 @@ TEST(ApplyProfile, WritesEachStepToItsPropertyInOrderAndTellsWhatBecameOfIt) {
 TEST(ApplyProfile, SkippedStepsMakeNoWriteAndDoNotFailTheRun) {
   testing::useFixture(camera);
   const std::vector<CameraDevice> devices = listDevices();
-  const Profile profile{.uid = "CAM-1",
-                        .name = "Camera",
-                        .controls = {valued("zoom", "native", 2), valued("exposure", "native", 1)}};
+  const Profile profile{
+      .uid = "CAM-1",
+      .name = "Camera",
+      .controls = {valued("zoom", ValueMode::Native, 2), valued("exposure", ValueMode::Native, 1)}};
   const std::vector<ApplyStep> steps = applySteps(profile, devices[0]);
   sim::recordCalls();
   const auto statuses = writeSteps(steps);

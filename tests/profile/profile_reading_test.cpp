@@ -31,7 +31,7 @@ TEST(ProfileReading, ReadsEveryKindOfEntry) {
   EXPECT_EQ(profile.name, "N");
   ASSERT_EQ(profile.controls.size(), 5u);
   EXPECT_EQ(profile.controls[0].value, -12.5);
-  EXPECT_EQ(profile.controls[0].valueMode, "native");
+  EXPECT_EQ(profile.controls[0].valueMode, ValueMode::Native);
   EXPECT_FALSE(profile.controls[0].automatic);
   // One rounding, from the text to the nearest float.
   EXPECT_EQ(profile.controls[1].value, static_cast<double>(0.0333f));

@@ -16,30 +16,13 @@ namespace camknob::sim {
 
 namespace {
 
-constexpr std::uint32_t devicesSelector = fourCharCode("dev#");
-constexpr std::uint32_t ownedSelector = fourCharCode("ownd");
-constexpr std::uint32_t classSelector = fourCharCode("clas");
-
-// Which shape each selector a fixture may name holds.
-constexpr std::array<std::pair<std::string_view, Shape>, 12> propertyShapes{{
-    {"clas", Shape::UInt32},
-    {"fcam", Shape::UInt32},
-    {"fcoo", Shape::UInt32},
-    {"fcav", Shape::Float32},
-    {"fcnv", Shape::Float32},
-    {"fcar", Shape::Range},
-    {"fcnr", Shape::Range},
-    {"fcnd", Shape::Bytes},
-    {"fcdr", Shape::Bytes},
-    {"uid ", Shape::String},
-    {"lnam", Shape::String},
-    {"lmak", Shape::String},
-}};
-
-std::optional<Shape> shapeOf(std::string_view selector) {
-  for (const auto& [name, shape] : propertyShapes)
-    if (name == selector) return shape;
-  return std::nullopt;
+// The shape of a property a fixture names by its selector's four characters;
+// the lists of devices and controls are made from the fixture's layout.
+std::optional<PropertyShape> shapeOf(std::string_view selector) {
+  if (selector.size() != 4) return std::nullopt;
+  const auto shape = propertyShape(fourCharCode(selector));
+  if (shape == PropertyShape::Ids) return std::nullopt;
+  return shape;
 }
 
 std::string selectorText(std::uint32_t code) {
@@ -181,7 +164,7 @@ class FixtureReader {
   Entry control_;
   std::string entryKey_;
   std::string propertyKey_;
-  Shape propertyShape_ = Shape::Bytes;
+  PropertyShape propertyShape_ = PropertyShape::Bytes;
   std::size_t element_ = 0;
   std::array<double, 2> range_{};
   std::string rangeFault_;  // a range element that is no number, told once its length is right
@@ -383,8 +366,8 @@ void FixtureReader::propertyValue(const Event& event) {
   auto& properties = entry().object.properties;
   const std::uint32_t code = fourCharCode(propertyKey_);
   switch (propertyShape_) {
-    case Shape::UInt32:
-      if (code == classSelector && event.kind == Event::Kind::Text) {
+    case PropertyShape::UInt32:
+      if (code == selectors::objectClass && event.kind == Event::Kind::Text) {
         if (event.text->size() != 4)
           return fail(propertyPath(), "expected a four-character class code");
         properties[code] = uint32Value(fourCharCode(*event.text));
@@ -394,32 +377,32 @@ void FixtureReader::propertyValue(const Event& event) {
         fail(propertyPath(), "expected an integer from 0 to 4294967295");
       }
       break;
-    case Shape::Float32:
+    case PropertyShape::Float32:
       if (const auto number = realOf(event)) {
         properties[code] = float32Value(static_cast<float>(*number));
       } else {
         fail(propertyPath(), notANumber);
       }
       break;
-    case Shape::Range:
+    case PropertyShape::Range:
       if (event.kind != Event::Kind::Array)
         return fail(propertyPath(), "expected [minimum, maximum]");
       element_ = 0;
       rangeFault_.clear();
       frames_.push_back(Frame::Range);
       break;
-    case Shape::Bytes:
+    case PropertyShape::Bytes:
       if (event.kind != Event::Kind::Array)
         return fail(propertyPath(), "expected an array of bytes");
       element_ = 0;
       bytes_.clear();
       frames_.push_back(Frame::Bytes);
       break;
-    case Shape::String:
+    case PropertyShape::String:
       if (event.kind != Event::Kind::Text) return fail(propertyPath(), "expected a string");
       properties[code] = stringValue(*event.text);
       break;
-    case Shape::Ids:
+    case PropertyShape::Ids:
       break;
   }
 }
@@ -456,7 +439,7 @@ bool FixtureReader::end_object() {
 void FixtureReader::finishEntry(Frame frame) {
   Entry& done = entry();
   if (!done.id) return fail(entryPath(), "missing \"objectId\"");
-  if (done.hasControls) done.object.properties[ownedSelector] = idsValue(done.controlIds);
+  if (done.hasControls) done.object.properties[selectors::ownedObjects] = idsValue(done.controlIds);
   system_.objects[*done.id] = done.object;
   if (frame == Frame::Control) {
     device_.controlIds.push_back(*done.id);
@@ -471,7 +454,7 @@ FixtureLoad FixtureReader::result(std::string_view text,
                                   const std::optional<JsonFault>& textFault) && {
   if (textFault) return {std::nullopt, oneLine(jsonFaultText(text, *textFault))};
   if (failed()) return {std::nullopt, oneLine(fault_)};
-  system_.objects[systemObject].properties[devicesSelector] = idsValue(deviceIds_);
+  system_.objects[systemObject].properties[selectors::devices] = idsValue(deviceIds_);
   return {std::move(system_), {}};
 }
 
@@ -542,19 +525,19 @@ bool printable(std::uint32_t code) {
 
 void appendValue(std::string& out, std::uint32_t selector, const Value& value) {
   switch (value.shape()) {
-    case Shape::UInt32: {
+    case PropertyShape::UInt32: {
       const std::uint32_t number = uint32Of(value);
-      if (selector == classSelector && printable(number)) {
+      if (selector == selectors::objectClass && printable(number)) {
         appendText(out, selectorText(number));
       } else {
         appendNumber(out, number);
       }
       break;
     }
-    case Shape::Float32:
+    case PropertyShape::Float32:
       appendFloat(out, float32Of(value));
       break;
-    case Shape::Range: {
+    case PropertyShape::Range: {
       const AudioValueRange range = rangeOf(value);
       out.push_back('[');
       appendReal(out, range.mMinimum);
@@ -563,7 +546,7 @@ void appendValue(std::string& out, std::uint32_t selector, const Value& value) {
       out.push_back(']');
       break;
     }
-    case Shape::Bytes: {
+    case PropertyShape::Bytes: {
       out.push_back('[');
       const auto bytes = value.bytes();
       for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -573,10 +556,10 @@ void appendValue(std::string& out, std::uint32_t selector, const Value& value) {
       out.push_back(']');
       break;
     }
-    case Shape::String:
+    case PropertyShape::String:
       appendText(out, value.text());
       break;
-    case Shape::Ids:
+    case PropertyShape::Ids:
       out += "null";  // never written: lists of objects are the file's own structure
       break;
   }
@@ -590,7 +573,7 @@ void appendObject(std::string& out, ObjectId id, const Object& object, const Sys
   out += ", \"properties\": {";
   bool first = true;
   for (const auto& [selector, value] : object.properties) {
-    if (value.shape() == Shape::Ids) continue;
+    if (value.shape() == PropertyShape::Ids) continue;
     if (!first) out += ", ";
     first = false;
     appendText(out, selectorText(selector));
@@ -598,7 +581,8 @@ void appendObject(std::string& out, ObjectId id, const Object& object, const Sys
     appendValue(out, selector, value);
   }
   out.push_back('}');
-  if (const auto owned = object.properties.find(ownedSelector); owned != object.properties.end()) {
+  if (const auto owned = object.properties.find(selectors::ownedObjects);
+      owned != object.properties.end()) {
     out += ", \"controls\": [";
     bool any = false;
     for (const ObjectId controlId : idsOf(owned->second)) {
@@ -659,7 +643,7 @@ std::string fixtureText(const System& system) {
   std::string out = "{\"devices\": [";
   bool any = false;
   if (const auto root = system.objects.find(systemObject); root != system.objects.end()) {
-    if (const auto listed = root->second.properties.find(devicesSelector);
+    if (const auto listed = root->second.properties.find(selectors::devices);
         listed != root->second.properties.end()) {
       for (const ObjectId deviceId : idsOf(listed->second)) {
         const auto device = system.objects.find(deviceId);

@@ -67,11 +67,11 @@ Lookup lookUp(ObjectId objectId, std::uint32_t selector) {
 // A write carries the value in the property's shape; byte blocks take any length.
 bool fitsShape(const Value& value, std::uint32_t dataSize) {
   switch (value.shape()) {
-    case Shape::Bytes:
+    case PropertyShape::Bytes:
       return true;
-    case Shape::Ids:
+    case PropertyShape::Ids:
       return dataSize % sizeof(ObjectId) == 0;
-    case Shape::String:
+    case PropertyShape::String:
       return false;  // a reference cannot be handed in
     default:
       return dataSize == value.bytes().size();
@@ -140,7 +140,7 @@ Status getPropertyData(ObjectId object, const PropertyAddress& address, std::uin
   if (script && script->bytesFilled) count = std::min(count, *script->bytesFilled);
   if (fault == Fault::ShortData) count /= 2;
 
-  if (found.value->shape() == Shape::String) {
+  if (found.value->shape() == PropertyShape::String) {
     // Only a whole reference is ever handed out.
     if ((script && script->nullString) || fault == Fault::NullString ||
         count != sizeof(StringRef)) {

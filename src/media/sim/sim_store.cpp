@@ -23,7 +23,7 @@ Number numberOf(const Value& value) {
 
 }  // namespace
 
-Value::Value(Shape shape, std::span<const std::uint8_t> bytes)
+Value::Value(PropertyShape shape, std::span<const std::uint8_t> bytes)
     : size_(static_cast<std::uint32_t>(bytes.size())), shape_(shape), local_{} {
   if (size_ > localCapacity) {
     heap_ = new std::uint8_t[size_];
@@ -68,24 +68,25 @@ bool operator==(const Value& a, const Value& b) {
 }
 
 Value uint32Value(std::uint32_t number) {
-  return Value(Shape::UInt32, bytesOf(number));
+  return Value(PropertyShape::UInt32, bytesOf(number));
 }
 Value float32Value(float number) {
-  return Value(Shape::Float32, bytesOf(number));
+  return Value(PropertyShape::Float32, bytesOf(number));
 }
 Value rangeValue(double minimum, double maximum) {
   const AudioValueRange range{minimum, maximum};
-  return Value(Shape::Range, bytesOf(range));
+  return Value(PropertyShape::Range, bytesOf(range));
 }
 Value bytesValue(std::span<const std::uint8_t> bytes) {
-  return Value(Shape::Bytes, bytes);
+  return Value(PropertyShape::Bytes, bytes);
 }
 Value idsValue(const std::vector<ObjectId>& ids) {
-  return Value(Shape::Ids,
+  return Value(PropertyShape::Ids,
                {reinterpret_cast<const std::uint8_t*>(ids.data()), ids.size() * sizeof(ObjectId)});
 }
 Value stringValue(std::string_view text) {
-  return Value(Shape::String, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+  return Value(PropertyShape::String,
+               {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
 }
 
 std::uint32_t uint32Of(const Value& value) {
@@ -105,7 +106,7 @@ std::vector<ObjectId> idsOf(const Value& value) {
 }
 
 std::uint32_t naturalSize(const Value& value) {
-  if (value.shape() == Shape::String) return sizeof(StringRef);
+  if (value.shape() == PropertyShape::String) return sizeof(StringRef);
   return static_cast<std::uint32_t>(value.bytes().size());
 }
 

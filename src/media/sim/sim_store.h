@@ -22,22 +22,20 @@
 
 namespace camknob::sim {
 
-enum class Shape : std::uint8_t { UInt32, Float32, Range, Bytes, Ids, String };
-
 // One property's value: its shape and its bytes, in machine byte order (a
 // string's bytes are its text). Up to 16 bytes, which every fixed shape fits
 // in, are kept in place, so that a system of 100,000 controls stays small.
 class Value {
  public:
-  Value() noexcept : size_(0), shape_(Shape::Bytes), local_{} {}
-  Value(Shape shape, std::span<const std::uint8_t> bytes);
+  Value() noexcept : size_(0), shape_(PropertyShape::Bytes), local_{} {}
+  Value(PropertyShape shape, std::span<const std::uint8_t> bytes);
   Value(const Value& other) : Value(other.shape_, other.bytes()) {}
   Value(Value&& other) noexcept;
   Value& operator=(const Value& other);
   Value& operator=(Value&& other) noexcept;
   ~Value();
 
-  Shape shape() const { return shape_; }
+  PropertyShape shape() const { return shape_; }
   std::span<const std::uint8_t> bytes() const { return {data(), size_}; }
   std::string_view text() const { return {reinterpret_cast<const char*>(data()), size_}; }
   // New bytes of the same shape.
@@ -50,7 +48,7 @@ class Value {
   const std::uint8_t* data() const { return size_ <= localCapacity ? local_ : heap_; }
 
   std::uint32_t size_;
-  Shape shape_;
+  PropertyShape shape_;
   union {
     std::uint8_t local_[localCapacity];
     std::uint8_t* heap_;

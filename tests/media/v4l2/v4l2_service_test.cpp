@@ -55,7 +55,7 @@ TEST(V4l2Service, ListsTheCameraWithItsControlsAndLeavesTheMetadataNodeOut) {
     EXPECT_EQ(camera.controls[i].objectId, camera.objectId + 1 + i);
 
   const CameraControl& brightness = controlOfKind(camera, "brightness");
-  EXPECT_EQ(brightness.valueMode, "native");
+  EXPECT_EQ(brightness.valueMode, ValueMode::Native);
   EXPECT_EQ(brightness.value, 0.0);
   EXPECT_EQ(brightness.minimum, -64.0);
   EXPECT_EQ(brightness.maximum, 64.0);
@@ -67,7 +67,7 @@ TEST(V4l2Service, ListsTheCameraWithItsControlsAndLeavesTheMetadataNodeOut) {
   // Exposure time in seconds; the menu's aperture priority reads as automatic.
   const CameraControl& exposure = controlOfKind(camera, "exposure");
   EXPECT_EQ(exposure.classCode, "xpsr");
-  EXPECT_EQ(exposure.valueMode, "absolute");
+  EXPECT_EQ(exposure.valueMode, ValueMode::Absolute);
   EXPECT_EQ(exposure.value, double(0.0156f));
   EXPECT_EQ(exposure.minimum, 0.0003);
   EXPECT_EQ(exposure.maximum, 0.2047);
@@ -75,7 +75,7 @@ TEST(V4l2Service, ListsTheCameraWithItsControlsAndLeavesTheMetadataNodeOut) {
   EXPECT_TRUE(exposure.automaticSettable);
 
   const CameraControl& temperature = controlOfKind(camera, "temperature");
-  EXPECT_EQ(temperature.valueMode, "absolute");
+  EXPECT_EQ(temperature.valueMode, ValueMode::Absolute);
   EXPECT_EQ(temperature.value, 4600.0);
   EXPECT_EQ(temperature.automatic, true);
   EXPECT_EQ(controlOfKind(camera, "focus").automatic, false);
@@ -386,7 +386,7 @@ TEST(V4l2Service, ControlsWithoutTheirPartnersStandOnTheirOwn) {
   EXPECT_EQ(device.controls[0].value, 1.0);
   EXPECT_EQ(device.controls[0].automatic, std::nullopt);
   // Pan on its own in degrees.
-  EXPECT_EQ(device.controls[1].valueMode, "absolute");
+  EXPECT_EQ(device.controls[1].valueMode, ValueMode::Absolute);
   EXPECT_EQ(device.controls[1].value, 1.5);
   EXPECT_EQ(device.controls[1].maximum, 145.0);
 
