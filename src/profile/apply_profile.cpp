@@ -1,6 +1,8 @@
 #include "profile/apply_profile.h"
 
+#include <array>
 #include <map>
+#include <utility>
 
 #include "commands/refusal_messages.h"
 #include "media/property_access.h"
@@ -9,8 +11,6 @@
 namespace camknob {
 
 namespace {
-
-constexpr std::string_view absent = "absent";
 
 // Pan, tilt and the pan/tilt position: where the camera points.
 bool isPanOrTilt(std::string_view kind) {
@@ -49,8 +49,9 @@ bool hasProperty(const ProfileControl& saved, ProfileProperty property) {
 }
 
 // Why the step is not written, or nothing when it is.
-std::optional<std::string_view> skipReasonOf(const ProfileControl& saved, ProfileProperty property,
-                                             const CameraControl* target) {
+std::optional<SkipReason> skipReasonOf(const ProfileControl& saved, ProfileProperty property,
+                                       const CameraControl* target) {
+  constexpr auto absent = SkipReason::absent;
   if (target == nullptr) return absent;
   switch (property) {
     case ProfileProperty::automatic:
@@ -63,10 +64,11 @@ std::optional<std::string_view> skipReasonOf(const ProfileControl& saved, Profil
       break;
   }
   if (!target->value) return absent;
-  if (target->valueMode != saved.valueMode) return "valueMode";
+  if (target->valueMode != saved.valueMode) return SkipReason::valueMode;
   // The automatic mode as the profile just set it, else as the camera has
   // it; a control without one is never held by it.
-  if (target->automatic && saved.automatic.value_or(*target->automatic)) return "automatic";
+  if (target->automatic && saved.automatic.value_or(*target->automatic))
+    return SkipReason::automatic;
   return std::nullopt;
 }
 
@@ -127,18 +129,44 @@ bool readsAsWritten(const ApplyStep& step, const CameraControl* now) {
 
 }  // namespace
 
+// Each table in the order of its enum, as asserted.
+constexpr std::array<std::pair<ProfileProperty, std::string_view>, 4> propertyNames{{
+    {ProfileProperty::automatic, "automatic"},
+    {ProfileProperty::on, "on"},
+    {ProfileProperty::value, "value"},
+    {ProfileProperty::nativeData, "nativeData"},
+}};
+constexpr std::array<std::pair<SkipReason, std::string_view>, 3> skipReasonNames{{
+    {SkipReason::absent, "absent"},
+    {SkipReason::automatic, "automatic"},
+    {SkipReason::valueMode, "valueMode"},
+}};
+constexpr std::array<std::pair<StepResult, std::string_view>, 4> stepResultNames{{
+    {StepResult::applied, "applied"},
+    {StepResult::skipped, "skipped"},
+    {StepResult::refused, "refused"},
+    {StepResult::differs, "differs"},
+}};
+
+template <typename Enum, std::size_t N>
+constexpr bool inEnumOrder(const std::array<std::pair<Enum, std::string_view>, N>& names) {
+  for (std::size_t i = 0; i < N; ++i)
+    if (static_cast<std::size_t>(names[i].first) != i) return false;
+  return true;
+}
+static_assert(inEnumOrder(propertyNames) && inEnumOrder(skipReasonNames) &&
+              inEnumOrder(stepResultNames));
+
 std::string_view propertyName(ProfileProperty property) {
-  switch (property) {
-    case ProfileProperty::automatic:
-      return "automatic";
-    case ProfileProperty::on:
-      return "on";
-    case ProfileProperty::value:
-      return "value";
-    case ProfileProperty::nativeData:
-      return "nativeData";
-  }
-  return "";
+  return propertyNames[static_cast<std::size_t>(property)].second;
+}
+
+std::string_view skipReasonName(SkipReason reason) {
+  return skipReasonNames[static_cast<std::size_t>(reason)].second;
+}
+
+std::string_view stepResultName(StepResult result) {
+  return stepResultNames[static_cast<std::size_t>(result)].second;
 }
 
 std::vector<ApplyStep> applySteps(const Profile& profile, const CameraDevice& camera) {
@@ -179,19 +207,19 @@ std::vector<StepOutcome> stepOutcomes(const std::vector<ApplyStep>& steps,
     const std::optional<Status>& status = statuses[i];
     std::optional<std::uint32_t> objectId;
     if (step.target != nullptr) objectId = step.target->objectId;
-    std::string_view result = "applied";
+    StepResult result = StepResult::applied;
     std::optional<std::string> error;
     if (!status) {
-      result = "skipped";
+      result = StepResult::skipped;
     } else if (*status != noErr) {
-      result = "refused";
+      result = StepResult::refused;
       error = refusalText(step, *status);
     } else if (after != nullptr &&
                !readsAsWritten(step, controlWithId(*after, step.target->objectId))) {
-      result = "differs";
+      result = StepResult::differs;
     }
     outcomes.push_back(StepOutcome{.kind = step.saved->kind,
-                                   .property = propertyName(step.property),
+                                   .property = step.property,
                                    .objectId = objectId,
                                    .result = result,
                                    .reason = step.skipReason,
@@ -202,7 +230,8 @@ std::vector<StepOutcome> stepOutcomes(const std::vector<ApplyStep>& steps,
 
 bool everyStepTook(const std::vector<StepOutcome>& outcomes) {
   for (const StepOutcome& outcome : outcomes)
-    if (outcome.result == "refused" || outcome.result == "differs") return false;
+    if (outcome.result == StepResult::refused || outcome.result == StepResult::differs)
+      return false;
   return true;
 }
 

@@ -16,14 +16,27 @@ namespace camknob {
 
 enum class ProfileProperty { automatic, on, value, nativeData };
 
+// Why a step is not written.
+enum class SkipReason {
+  absent,     // the camera has no such control, or not that property of it
+  automatic,  // the value is held by the control's automatic mode
+  valueMode,  // the camera gives the value in another scale than the profile
+};
+
+// What became of a step.
+enum class StepResult { applied, skipped, refused, differs };
+
+// The names the answer gives them.
 std::string_view propertyName(ProfileProperty property);
+std::string_view skipReasonName(SkipReason reason);
+std::string_view stepResultName(StepResult result);
 
 // One property of one profile control, and the camera control it goes to.
 struct ApplyStep {
   const ProfileControl* saved;
   ProfileProperty property;
-  const CameraControl* target;                 // null when the camera has no such control
-  std::optional<std::string_view> skipReason;  // "absent", "automatic", "valueMode"
+  const CameraControl* target;  // null when the camera has no such control
+  std::optional<SkipReason> skipReason;
 };
 
 // Every property of every profile control, in the order they are applied:
@@ -38,11 +51,11 @@ std::vector<std::optional<Status>> writeSteps(const std::vector<ApplyStep>& step
 
 struct StepOutcome {
   std::string kind;
-  std::string_view property;
+  ProfileProperty property;
   std::optional<std::uint32_t> objectId;
-  std::string_view result;                 // "applied", "skipped", "refused" or "differs"
-  std::optional<std::string_view> reason;  // of a skipped step
-  std::optional<std::string> error;        // of a refused step, as camknob words it
+  StepResult result;
+  std::optional<SkipReason> reason;  // of a skipped step
+  std::optional<std::string> error;  // of a refused step, as camknob words it
 };
 
 // What became of each step, given the statuses of its writes and the camera

@@ -16,9 +16,9 @@ bool appendOutcome(std::string& out, const StepOutcome& outcome) {
   ObjectText object{out};
   bool ok = optionalText(object, "error", outcome.error) && text(object, "kind", outcome.kind);
   if (outcome.objectId) integer(object, "objectId", *outcome.objectId);
-  ok = ok && text(object, "property", outcome.property);
-  if (outcome.reason) ok = ok && text(object, "reason", *outcome.reason);
-  ok = ok && text(object, "result", outcome.result);
+  ok = ok && text(object, "property", propertyName(outcome.property));
+  if (outcome.reason) ok = ok && text(object, "reason", skipReasonName(*outcome.reason));
+  ok = ok && text(object, "result", stepResultName(outcome.result));
   out.push_back('}');
   return ok;
 }

@@ -105,7 +105,7 @@ std::vector<StepView> viewOf(const std::vector<ApplyStep>& steps) {
     std::optional<std::uint32_t> id;
     if (step.target) id = step.target->objectId;
     std::optional<std::string> reason;
-    if (step.skipReason) reason = std::string(*step.skipReason);
+    if (step.skipReason) reason = std::string(skipReasonName(*step.skipReason));
     views.push_back({step.saved->kind, std::string(propertyName(step.property)), id, reason});
   }
   return views;
@@ -229,25 +229,25 @@ TEST(ApplyProfile, WritesEachStepToItsPropertyInOrderAndTellsWhatBecameOfIt) {
   std::vector<CameraDevice> after = listDevices();
   const std::vector<StepOutcome> outcomes = stepOutcomes(steps, statuses, &after[0]);
   ASSERT_EQ(outcomes.size(), 6u);
-  EXPECT_EQ(outcomes[0].result, "applied");
-  EXPECT_EQ(outcomes[1].result, "refused");
+  EXPECT_EQ(outcomes[0].result, StepResult::applied);
+  EXPECT_EQ(outcomes[1].result, StepResult::refused);
   EXPECT_EQ(outcomes[1].error, "Failed to change automatic mode for tilt: -50 (0xffffffce).");
-  EXPECT_EQ(outcomes[2].result, "applied");
-  EXPECT_EQ(outcomes[3].result, "applied");
-  EXPECT_EQ(outcomes[4].result, "refused");
+  EXPECT_EQ(outcomes[2].result, StepResult::applied);
+  EXPECT_EQ(outcomes[3].result, StepResult::applied);
+  EXPECT_EQ(outcomes[4].result, StepResult::refused);
   EXPECT_EQ(outcomes[4].error, "Failed to set gain: 1852797029 (nope).");
-  EXPECT_EQ(outcomes[5].result, "applied");
+  EXPECT_EQ(outcomes[5].result, StepResult::applied);
   EXPECT_FALSE(everyStepTook(outcomes));
 
   // A value the camera accepted but reads otherwise has not taken.
   after[0].controls[0].value = 3;         // brightness
   after[0].controls[1].automatic = true;  // exposure
   const std::vector<StepOutcome> changed = stepOutcomes(steps, statuses, &after[0]);
-  EXPECT_EQ(changed[0].result, "differs");
-  EXPECT_EQ(changed[2].result, "differs");
+  EXPECT_EQ(changed[0].result, StepResult::differs);
+  EXPECT_EQ(changed[2].result, StepResult::differs);
   // A position is where the camera is going; it is not read back.
   after[0].controls[4].nativeData = std::vector<std::uint8_t>{0, 0, 0, 0, 0, 0, 0, 0};
-  EXPECT_EQ(stepOutcomes(steps, statuses, &after[0])[5].result, "applied");
+  EXPECT_EQ(stepOutcomes(steps, statuses, &after[0])[5].result, StepResult::applied);
 }
 
 TEST(ApplyProfile, SkippedStepsMakeNoWriteAndDoNotFailTheRun) {
@@ -263,10 +263,10 @@ TEST(ApplyProfile, SkippedStepsMakeNoWriteAndDoNotFailTheRun) {
   for (const sim::Call& call : sim::callLog()) EXPECT_NE(call.operation, sim::Operation::SetData);
   const std::vector<StepOutcome> outcomes = stepOutcomes(steps, statuses, &devices[0]);
   ASSERT_EQ(outcomes.size(), 2u);
-  EXPECT_EQ(outcomes[0].result, "skipped");
-  EXPECT_EQ(outcomes[0].reason, "absent");
+  EXPECT_EQ(outcomes[0].result, StepResult::skipped);
+  EXPECT_EQ(outcomes[0].reason, SkipReason::absent);
   EXPECT_FALSE(outcomes[0].objectId);
-  EXPECT_EQ(outcomes[1].reason, "valueMode");
+  EXPECT_EQ(outcomes[1].reason, SkipReason::valueMode);
   EXPECT_EQ(outcomes[1].objectId, 12u);
   EXPECT_TRUE(everyStepTook(outcomes));
 }
