@@ -62,7 +62,7 @@ int applyCommand(const CommandLine& line, std::ostream& out) {
   return succeed(out);
 }
 
-int applyCommandToTheEnd(const CommandLine& line, std::ostream& out) noexcept {
+int applyCommandOrFallback(const CommandLine& line, std::ostream& out) noexcept {
   try {
     return applyCommand(line, out);
   } catch (...) {

@@ -16,7 +16,7 @@ int applyCommand(const CommandLine& line, std::ostream& out);
 // applyCommand for an entry point: should anything throw all the same (memory
 // running out), the caller still gets one line, the fallback line, and exit
 // status 1.
-int applyCommandToTheEnd(const CommandLine& line, std::ostream& out) noexcept;
+int applyCommandOrFallback(const CommandLine& line, std::ostream& out) noexcept;
 
 // The one way a run reports a failure: a fresh device list, ok false, the
 // message, exit status 1.

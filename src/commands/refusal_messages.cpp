@@ -1,6 +1,6 @@
 #include "commands/refusal_messages.h"
 
-#include "media/code_text.h"
+#include "media/fourcc_and_status_text.h"
 
 namespace camknob {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "media/code_text.h"
+#include "media/fourcc_and_status_text.h"
 #include "media/property_access.h"
 #include "vocabulary/control_kinds.h"
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 #include "json/json_text.h"
 #include "json/json_tree.h"
@@ -78,78 +79,108 @@ std::optional<std::uint8_t> byteOf(const JsonNumber& number) {
   return static_cast<std::uint8_t>(value);
 }
 
+// "automatic" and "on", each where the control has it.
+struct SavedFlags {
+  std::optional<bool> automatic;
+  std::optional<bool> on;
+};
+
+std::variant<SavedFlags, Fault> flagsOf(const JsonObject& object, const std::string& path) {
+  SavedFlags flags;
+  for (const auto& [key, flag] :
+       {std::pair{"automatic", &flags.automatic}, std::pair{"on", &flags.on}}) {
+    const JsonNode* node = member(object, key);
+    if (node == nullptr) continue;
+    const auto* value = as<bool>(node);
+    if (value == nullptr) return wrongType(path + "." + key, "true or false", *node);
+    *flag = *value;
+  }
+  return flags;
+}
+
+// "value" with its "valueMode", or neither.
+struct SavedValue {
+  std::optional<ValueMode> mode;
+  std::optional<double> value;
+};
+
+std::variant<SavedValue, Fault> valueOf(const JsonObject& object, const std::string& path) {
+  const JsonNode* modeNode = member(object, "valueMode");
+  const JsonNode* valueNode = member(object, "value");
+  if ((modeNode == nullptr) != (valueNode == nullptr))
+    return faultAt(path, "\"value\" and \"valueMode\" go together");
+  if (valueNode == nullptr) return SavedValue{};
+  const auto* modeName = as<std::string>(modeNode);
+  const auto mode = modeName ? valueModeNamed(*modeName) : std::nullopt;
+  if (!mode) return faultAt(path + ".valueMode", "expected \"absolute\" or \"native\"");
+  const auto* number = as<JsonNumber>(valueNode);
+  if (number == nullptr) return wrongType(path + ".value", "a number", *valueNode);
+  const auto converted = float32Of(*number);
+  if (!converted) return faultAt(path + ".value", "beyond the range of a 32-bit float");
+  return SavedValue{mode, static_cast<double>(*converted)};
+}
+
+using SavedBytes = std::optional<std::vector<std::uint8_t>>;
+
+// A pan/tilt position's "nativeData".
+std::variant<SavedBytes, Fault> nativeDataOf(const JsonObject& object, std::string_view kind,
+                                             const std::string& path) {
+  const JsonNode* dataNode = member(object, "nativeData");
+  if (dataNode == nullptr) return SavedBytes{};
+  const std::string where = path + ".nativeData";
+  if (kind != panTiltAbsoluteKind) return faultAt(where, "only a panTiltAbsolute control has one");
+  const auto* items = as<JsonArray>(dataNode);
+  if (items == nullptr) return wrongType(where, "an array", *dataNode);
+  if (items->size() > maxProfileNativeData)
+    return faultAt(where, "more than " + std::to_string(maxProfileNativeData) + " bytes");
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(items->size());
+  for (std::size_t i = 0; i < items->size(); ++i) {
+    const auto* number = as<JsonNumber>(&(*items)[i]);
+    const auto byte = number ? byteOf(*number) : std::nullopt;
+    if (!byte)
+      return faultAt(where + "[" + std::to_string(i) + "]", "expected an integer from 0 to 255");
+    bytes.push_back(*byte);
+  }
+  return SavedBytes{std::move(bytes)};
+}
+
+std::variant<std::string, Fault> kindOf(const JsonObject& object, const std::string& path) {
+  const JsonNode* kindNode = member(object, "kind");
+  if (kindNode == nullptr) return faultAt(path, "no \"kind\"");
+  const auto* kind = as<std::string>(kindNode);
+  if (kind == nullptr) return wrongType(path + ".kind", "a string", *kindNode);
+  if (!isWellFormedKind(*kind)) return faultAt(path + ".kind", "unknown kind " + shownText(*kind));
+  return *kind;
+}
+
 std::variant<ProfileControl, Fault> controlOf(const JsonNode& node, const std::string& path) {
   const auto* object = std::get_if<JsonObject>(&node.value);
   if (object == nullptr) return wrongType(path, "an object", node);
   if (auto fault =
           checkKeys(*object, path, {"kind", "automatic", "on", "valueMode", "value", "nativeData"}))
     return *fault;
+  auto kind = kindOf(*object, path);
+  if (auto* fault = std::get_if<Fault>(&kind)) return *fault;
+  const auto flags = flagsOf(*object, path);
+  if (const auto* fault = std::get_if<Fault>(&flags)) return *fault;
+  const auto saved = valueOf(*object, path);
+  if (const auto* fault = std::get_if<Fault>(&saved)) return *fault;
+  auto nativeData = nativeDataOf(*object, std::get<std::string>(kind), path);
+  if (auto* fault = std::get_if<Fault>(&nativeData)) return *fault;
 
-  const JsonNode* kindNode = member(*object, "kind");
-  if (kindNode == nullptr) return faultAt(path, "no \"kind\"");
-  const auto* kind = as<std::string>(kindNode);
-  if (kind == nullptr) return wrongType(path + ".kind", "a string", *kindNode);
-  if (!isWellFormedKind(*kind)) return faultAt(path + ".kind", "unknown kind " + shownText(*kind));
-
-  std::optional<bool> flags[2];
-  const char* flagKeys[2] = {"automatic", "on"};
-  for (int i = 0; i < 2; ++i) {
-    const JsonNode* flagNode = member(*object, flagKeys[i]);
-    if (flagNode == nullptr) continue;
-    const auto* flag = as<bool>(flagNode);
-    if (flag == nullptr) return wrongType(path + "." + flagKeys[i], "true or false", *flagNode);
-    flags[i] = *flag;
-  }
-
-  const JsonNode* modeNode = member(*object, "valueMode");
-  const JsonNode* valueNode = member(*object, "value");
-  if ((modeNode == nullptr) != (valueNode == nullptr))
-    return faultAt(path, "\"value\" and \"valueMode\" go together");
-  std::optional<ValueMode> valueMode;
-  std::optional<double> value;
-  if (valueNode != nullptr) {
-    const auto* modeName = as<std::string>(modeNode);
-    const auto mode = modeName ? valueModeNamed(*modeName) : std::nullopt;
-    if (!mode) return faultAt(path + ".valueMode", "expected \"absolute\" or \"native\"");
-    const auto* number = as<JsonNumber>(valueNode);
-    if (number == nullptr) return wrongType(path + ".value", "a number", *valueNode);
-    const auto converted = float32Of(*number);
-    if (!converted) return faultAt(path + ".value", "beyond the range of a 32-bit float");
-    valueMode = mode;
-    value = static_cast<double>(*converted);
-  }
-
-  std::optional<std::vector<std::uint8_t>> nativeData;
-  if (const JsonNode* dataNode = member(*object, "nativeData")) {
-    if (*kind != panTiltAbsoluteKind)
-      return faultAt(path + ".nativeData", "only a panTiltAbsolute control has one");
-    const auto* items = as<JsonArray>(dataNode);
-    if (items == nullptr) return wrongType(path + ".nativeData", "an array", *dataNode);
-    if (items->size() > maxProfileNativeData)
-      return faultAt(path + ".nativeData",
-                     "more than " + std::to_string(maxProfileNativeData) + " bytes");
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(items->size());
-    for (std::size_t i = 0; i < items->size(); ++i) {
-      const auto* number = as<JsonNumber>(&(*items)[i]);
-      const auto byte = number ? byteOf(*number) : std::nullopt;
-      if (!byte)
-        return faultAt(path + ".nativeData[" + std::to_string(i) + "]",
-                       "expected an integer from 0 to 255");
-      bytes.push_back(*byte);
-    }
-    nativeData = std::move(bytes);
-  }
-
-  if (!flags[0] && !flags[1] && !value && !nativeData)
+  const auto& [automatic, on] = std::get<SavedFlags>(flags);
+  const auto& [valueMode, value] = std::get<SavedValue>(saved);
+  SavedBytes& bytes = std::get<SavedBytes>(nativeData);
+  if (!automatic && !on && !value && !bytes)
     return faultAt(path,
                    "nothing to apply (no \"automatic\", \"on\", \"value\" or \"nativeData\")");
-  return ProfileControl{.kind = *kind,
-                        .automatic = flags[0],
-                        .on = flags[1],
+  return ProfileControl{.kind = std::move(std::get<std::string>(kind)),
+                        .automatic = automatic,
+                        .on = on,
                         .valueMode = valueMode,
                         .value = value,
-                        .nativeData = std::move(nativeData)};
+                        .nativeData = std::move(bytes)};
 }
 
 std::variant<Profile, Fault> profileOf(const JsonNode& root) {

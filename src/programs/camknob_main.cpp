@@ -5,5 +5,5 @@
 
 int main(int argc, char** argv) {
   camknob::holdStandardDescriptors();
-  return camknob::applyCommandToTheEnd(camknob::commandLineFrom(argc, argv), std::cout);
+  return camknob::applyCommandOrFallback(camknob::commandLineFrom(argc, argv), std::cout);
 }

@@ -10,5 +10,5 @@
 int main(int argc, char** argv) {
   camknob::holdStandardDescriptors();
   if (const auto failed = camknob::sim::startSimulatedSystem("camknob-sim")) return *failed;
-  return camknob::applyCommandToTheEnd(camknob::commandLineFrom(argc, argv), std::cout);
+  return camknob::applyCommandOrFallback(camknob::commandLineFrom(argc, argv), std::cout);
 }

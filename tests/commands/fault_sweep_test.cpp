@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "commands/dispatch.h"
-#include "media/code_text.h"
+#include "media/fourcc_and_status_text.h"
 #include "media/sim/sim_fixture.h"
 
 namespace camknob {

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "discovery/list_devices.h"
-#include "media/code_text.h"
+#include "media/fourcc_and_status_text.h"
 #include "media/sim/sim_store.h"
 #include "profile/profile_reading.h"
 #include "profile/saved_profile.h"

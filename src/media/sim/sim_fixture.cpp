@@ -135,8 +135,16 @@ class FixtureReader {
     }
   };
 
+  // Each value goes to the reader of the place it is in.
   bool value(const Event& event);
+  // Opens the frame when the value is of the kind wanted; else the fault.
+  bool enter(const Event& event, Event::Kind wanted, Frame frame, const std::string& where,
+             std::string_view otherwise);
   void entryValue(Entry& entry, const Event& event);
+  void settableValue(const Event& event);
+  void refusalValue(const Event& event);
+  void rangeElement(const Event& event);
+  void byteElement(const Event& event);
   void propertyValue(const Event& event);
   void finishEntry(Frame frame);
 
@@ -229,38 +237,23 @@ bool FixtureReader::key(std::string& name) {
 bool FixtureReader::value(const Event& event) {
   if (failed()) return true;
   if (frames_.empty()) {
-    if (event.kind != Event::Kind::Object) {
-      fail("fixture", "expected an object");
-    } else {
-      frames_.push_back(Frame::Root);
-    }
+    enter(event, Event::Kind::Object, Frame::Root, "fixture", "expected an object");
     return true;
   }
   switch (frames_.back()) {
     case Frame::Root:
-      if (event.kind != Event::Kind::Array) {
-        fail("fixture", "expected \"devices\" to be an array");
-      } else {
-        frames_.push_back(Frame::Devices);
-      }
+      enter(event, Event::Kind::Array, Frame::Devices, "fixture",
+            "expected \"devices\" to be an array");
       break;
     case Frame::Devices:
       inControl_ = false;
-      if (event.kind != Event::Kind::Object) {
-        fail(entryPath(), "expected an object");
-      } else {
+      if (enter(event, Event::Kind::Object, Frame::Device, entryPath(), "expected an object"))
         device_.restart();
-        frames_.push_back(Frame::Device);
-      }
       break;
     case Frame::Controls:
       inControl_ = true;
-      if (event.kind != Event::Kind::Object) {
-        fail(entryPath(), "expected an object");
-      } else {
+      if (enter(event, Event::Kind::Object, Frame::Control, entryPath(), "expected an object"))
         control_.restart();
-        frames_.push_back(Frame::Control);
-      }
       break;
     case Frame::Device:
     case Frame::Control:
@@ -269,65 +262,83 @@ bool FixtureReader::value(const Event& event) {
     case Frame::Properties:
       propertyValue(event);
       break;
-    case Frame::Settable: {
-      const auto where = [this] {
-        return entryPath() + ".settable[" + std::to_string(element_) + "]";
-      };
-      if (event.kind != Event::Kind::Text) {
-        fail(where(), "expected a selector");
-      } else if (!shapeOf(*event.text)) {
-        fail(where(), "unknown selector \"" + *event.text + "\"");
-      } else {
-        entry().object.settable.insert(fourCharCode(*event.text));
-      }
-      ++element_;
+    case Frame::Settable:
+      settableValue(event);
       break;
-    }
-    case Frame::Refuse: {
-      // "-0" arrives as a signed zero, which is no refusal either.
-      const bool fits = (event.kind == Event::Kind::Integer && event.integer != 0 &&
-                         event.integer >= std::numeric_limits<std::int32_t>::min()) ||
-                        (event.kind == Event::Kind::Unsigned && event.whole != 0 &&
-                         event.whole <= std::numeric_limits<std::uint32_t>::max());
-      if (!fits) {
-        fail(entryPath() + ".refuse." + propertyKey_, "expected a non-zero 32-bit status");
-      } else {
-        const auto bits = event.kind == Event::Kind::Integer
-                              ? static_cast<std::uint32_t>(event.integer)
-                              : static_cast<std::uint32_t>(event.whole);
-        entry().object.refuse[fourCharCode(propertyKey_)] = static_cast<Status>(bits);
-      }
+    case Frame::Refuse:
+      refusalValue(event);
       break;
-    }
-    case Frame::Range: {
-      const std::size_t index = element_++;
-      const auto number = realOf(event);
-      if (index < 2 && number) {
-        range_[index] = *number;
-      } else if (index < 2 && rangeFault_.empty()) {
-        rangeFault_ =
-            propertyPath() + "[" + std::to_string(index) + "]: " + std::string(notANumber);
-      }
-      if (event.container()) frames_.push_back(Frame::Skip);
+    case Frame::Range:
+      rangeElement(event);
       break;
-    }
-    case Frame::Bytes: {
-      const auto number = uint32Of(event);
-      if (!number) {
-        fail(elementPath(), "expected an integer from 0 to 4294967295");
-      } else if (*number > 255) {
-        fail(elementPath(), "expected an integer from 0 to 255");
-      } else {
-        bytes_.push_back(static_cast<std::uint8_t>(*number));
-      }
-      ++element_;
+    case Frame::Bytes:
+      byteElement(event);
       break;
-    }
     case Frame::Skip:
       if (event.container()) frames_.push_back(Frame::Skip);
       break;
   }
   return true;
+}
+
+bool FixtureReader::enter(const Event& event, Event::Kind wanted, Frame frame,
+                          const std::string& where, std::string_view otherwise) {
+  if (event.kind != wanted) {
+    fail(where, otherwise);
+    return false;
+  }
+  frames_.push_back(frame);
+  return true;
+}
+
+void FixtureReader::settableValue(const Event& event) {
+  const auto where = [this] { return entryPath() + ".settable[" + std::to_string(element_) + "]"; };
+  if (event.kind != Event::Kind::Text) {
+    fail(where(), "expected a selector");
+  } else if (!shapeOf(*event.text)) {
+    fail(where(), "unknown selector \"" + *event.text + "\"");
+  } else {
+    entry().object.settable.insert(fourCharCode(*event.text));
+  }
+  ++element_;
+}
+
+void FixtureReader::refusalValue(const Event& event) {
+  // "-0" arrives as a signed zero, which is no refusal either.
+  const bool fits = (event.kind == Event::Kind::Integer && event.integer != 0 &&
+                     event.integer >= std::numeric_limits<std::int32_t>::min()) ||
+                    (event.kind == Event::Kind::Unsigned && event.whole != 0 &&
+                     event.whole <= std::numeric_limits<std::uint32_t>::max());
+  if (!fits) {
+    fail(entryPath() + ".refuse." + propertyKey_, "expected a non-zero 32-bit status");
+    return;
+  }
+  const auto bits = event.kind == Event::Kind::Integer ? static_cast<std::uint32_t>(event.integer)
+                                                       : static_cast<std::uint32_t>(event.whole);
+  entry().object.refuse[fourCharCode(propertyKey_)] = static_cast<Status>(bits);
+}
+
+void FixtureReader::rangeElement(const Event& event) {
+  const std::size_t index = element_++;
+  const auto number = realOf(event);
+  if (index < 2 && number) {
+    range_[index] = *number;
+  } else if (index < 2 && rangeFault_.empty()) {
+    rangeFault_ = propertyPath() + "[" + std::to_string(index) + "]: " + std::string(notANumber);
+  }
+  if (event.container()) frames_.push_back(Frame::Skip);
+}
+
+void FixtureReader::byteElement(const Event& event) {
+  const auto number = uint32Of(event);
+  if (!number) {
+    fail(elementPath(), "expected an integer from 0 to 4294967295");
+  } else if (*number > 255) {
+    fail(elementPath(), "expected an integer from 0 to 255");
+  } else {
+    bytes_.push_back(static_cast<std::uint8_t>(*number));
+  }
+  ++element_;
 }
 
 void FixtureReader::entryValue(Entry& entry, const Event& event) {

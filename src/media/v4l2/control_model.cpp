@@ -6,7 +6,7 @@
 #include <array>
 
 #include "media/v4l2/class_codes.h"
-#include "media/v4l2/device_text.h"
+#include "media/v4l2/utf8_repair.h"
 #include "vocabulary/control_kinds.h"
 
 namespace camknob::v4l2 {
@@ -79,6 +79,59 @@ const ControlDescription* pairedTilt(const std::vector<const ControlDescription*
   return tilt;
 }
 
+// Each value control's automatic partner; a partner that serves a listed
+// value control is not listed again.
+struct Partners {
+  std::vector<std::pair<std::uint32_t, AutomaticPartner>> ofValue;  // by value control id
+  std::vector<std::uint32_t> absorbed;
+};
+
+Partners partnersOf(const std::vector<const ControlDescription*>& listed) {
+  Partners partners;
+  const auto join = [&](std::uint32_t valueId, const ControlDescription& automatic,
+                        AutomaticStyle style) {
+    partners.ofValue.emplace_back(valueId, AutomaticPartner{automatic, style});
+    partners.absorbed.push_back(automatic.id);
+  };
+  for (const Partnership& partnership : partnerships) {
+    const ControlDescription* automatic = find(listed, partnership.automaticId);
+    if (automatic == nullptr) continue;
+    for (const std::uint32_t valueId : partnership.valueIds)
+      if (valueId != 0 && find(listed, valueId) != nullptr)
+        join(valueId, *automatic, partnership.style);
+    // A camera with an exposure menu but only the driver's plain exposure.
+    if (partnership.automaticId == V4L2_CID_EXPOSURE_AUTO &&
+        find(listed, V4L2_CID_EXPOSURE_ABSOLUTE) == nullptr &&
+        find(listed, V4L2_CID_EXPOSURE) != nullptr)
+      join(V4L2_CID_EXPOSURE, *automatic, partnership.style);
+  }
+  return partners;
+}
+
+// Pan with tilt as one control, named after both.
+ModelControl pairedControl(ObjectId objectId, std::uint32_t classCode, ControlRole role,
+                           const ControlDescription& pan, const ControlDescription& tilt) {
+  return ModelControl{objectId,     classCode,   repairedUtf8(pan.name + " + " + tilt.name),
+                      role,         pan,         tilt,
+                      std::nullopt, std::nullopt};
+}
+
+ModelControl valueControl(ObjectId objectId, const ControlDescription& control,
+                          const Partners& partners) {
+  std::optional<AutomaticPartner> automatic;
+  for (const auto& [valueId, partner] : partners.ofValue)
+    if (valueId == control.id) automatic = partner;
+  const bool integer = control.type == V4L2_CTRL_TYPE_INTEGER;
+  return ModelControl{objectId,
+                      classCodeOf(control.id),
+                      repairedUtf8(control.name),
+                      ControlRole::Value,
+                      control,
+                      std::nullopt,
+                      automatic,
+                      integer ? nativePerUnitOf(control.id) : std::nullopt};
+}
+
 }  // namespace
 
 bool writable(const ControlDescription& control) {
@@ -95,60 +148,29 @@ std::vector<ModelControl> modelControls(ObjectId deviceId,
   std::vector<const ControlDescription*> listed;
   for (const ControlDescription& control : described)
     if (listable(control)) listed.push_back(&control);
-
-  // Each value control's automatic partner; a partner that serves a listed
-  // value control is not listed again.
-  std::vector<std::pair<std::uint32_t, AutomaticPartner>> partnerOf;
-  std::vector<std::uint32_t> absorbed;
-  for (const Partnership& partnership : partnerships) {
-    const ControlDescription* automatic = find(listed, partnership.automaticId);
-    if (automatic == nullptr) continue;
-    for (const std::uint32_t valueId : partnership.valueIds) {
-      if (valueId == 0 || find(listed, valueId) == nullptr) continue;
-      partnerOf.emplace_back(valueId, AutomaticPartner{*automatic, partnership.style});
-      absorbed.push_back(automatic->id);
-    }
-    // A camera with an exposure menu but only the driver's plain exposure.
-    if (partnership.automaticId == V4L2_CID_EXPOSURE_AUTO &&
-        find(listed, V4L2_CID_EXPOSURE_ABSOLUTE) == nullptr &&
-        find(listed, V4L2_CID_EXPOSURE) != nullptr) {
-      partnerOf.emplace_back(V4L2_CID_EXPOSURE, AutomaticPartner{*automatic, partnership.style});
-      absorbed.push_back(automatic->id);
-    }
-  }
+  const Partners partners = partnersOf(listed);
   const ControlDescription* positionTilt =
       pairedTilt(listed, V4L2_CID_PAN_ABSOLUTE, V4L2_CID_TILT_ABSOLUTE);
   const ControlDescription* speedTilt = pairedTilt(listed, V4L2_CID_PAN_SPEED, V4L2_CID_TILT_SPEED);
 
   std::vector<ModelControl> controls;
   for (const ControlDescription* control : listed) {
-    if (std::find(absorbed.begin(), absorbed.end(), control->id) != absorbed.end()) continue;
+    if (std::find(partners.absorbed.begin(), partners.absorbed.end(), control->id) !=
+        partners.absorbed.end())
+      continue;
     if (control == positionTilt || control == speedTilt) continue;  // listed with its pan
     // Object ids stay below the next device's.
     if (controls.size() + 1 >= deviceIdStride) break;
     const ObjectId objectId = deviceId + ObjectId(controls.size()) + 1;
-
     if (positionTilt != nullptr && control->id == V4L2_CID_PAN_ABSOLUTE) {
-      controls.push_back(ModelControl{objectId, classCodeOfKind(panTiltAbsoluteKind),
-                                      deviceText(control->name + " + " + positionTilt->name),
-                                      ControlRole::PanTiltPosition, *control, *positionTilt,
-                                      std::nullopt, std::nullopt});
-      continue;
+      controls.push_back(pairedControl(objectId, classCodeOfKind(panTiltAbsoluteKind),
+                                       ControlRole::PanTiltPosition, *control, *positionTilt));
+    } else if (speedTilt != nullptr && control->id == V4L2_CID_PAN_SPEED) {
+      controls.push_back(pairedControl(objectId, classCodeOfKind(panTiltRelativeKind),
+                                       ControlRole::PanTiltSpeed, *control, *speedTilt));
+    } else {
+      controls.push_back(valueControl(objectId, *control, partners));
     }
-    if (speedTilt != nullptr && control->id == V4L2_CID_PAN_SPEED) {
-      controls.push_back(ModelControl{objectId, classCodeOfKind(panTiltRelativeKind),
-                                      deviceText(control->name + " + " + speedTilt->name),
-                                      ControlRole::PanTiltSpeed, *control, *speedTilt, std::nullopt,
-                                      std::nullopt});
-      continue;
-    }
-    std::optional<AutomaticPartner> automatic;
-    for (const auto& [valueId, partner] : partnerOf)
-      if (valueId == control->id) automatic = partner;
-    const bool integer = control->type == V4L2_CTRL_TYPE_INTEGER;
-    controls.push_back(ModelControl{objectId, classCodeOf(control->id), deviceText(control->name),
-                                    ControlRole::Value, *control, std::nullopt, automatic,
-                                    integer ? nativePerUnitOf(control->id) : std::nullopt});
   }
   return controls;
 }

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "media/v4l2/device_text.h"
+#include "media/v4l2/utf8_repair.h"
 
 namespace camknob::v4l2 {
 
@@ -29,15 +29,15 @@ bool likelyCapture(const std::string& nodeName, const NodeFacts& facts) {
 
 std::optional<std::string> manufacturerOf(const NodeFacts& facts) {
   if (!facts.manufacturer) return std::nullopt;
-  return deviceText(*facts.manufacturer);
+  return repairedUtf8(*facts.manufacturer);
 }
 
 std::optional<ModelDevice> openedDevice(const std::string& nodeName, ObjectId objectId, int fd) {
   const auto capabilities = queryCapabilities(fd);
   if (!capabilities || !isCaptureNode(capabilities->deviceCaps)) return std::nullopt;
   const NodeFacts facts = nodeFacts(nodeName);
-  std::string name = deviceText(capabilities->card);
-  if (name.empty()) name = deviceText(facts.name.value_or(nodeName));
+  std::string name = repairedUtf8(capabilities->card);
+  if (name.empty()) name = repairedUtf8(facts.name.value_or(nodeName));
   return ModelDevice{objectId,
                      nodeName,
                      fd,
@@ -54,7 +54,7 @@ std::optional<ModelDevice> unopenedDevice(const std::string& nodeName, ObjectId 
                      nodeName,
                      -1,
                      deviceUid(facts.usbBusInfo.value_or(""), facts, nodeName),
-                     deviceText(facts.name.value_or(nodeName)),
+                     repairedUtf8(facts.name.value_or(nodeName)),
                      manufacturerOf(facts),
                      {}};
 }
@@ -82,12 +82,12 @@ bool isCaptureNode(std::uint32_t deviceCaps) {
 }
 
 std::string deviceUid(std::string_view busInfo, const NodeFacts& facts, std::string_view nodeName) {
-  std::string uid = busInfo.empty() ? "video4linux:" + std::string(nodeName) : deviceText(busInfo);
+  std::string uid = busInfo.empty() ? "video4linux:" + std::string(nodeName) : repairedUtf8(busInfo);
   // Appended piece by piece: GCC 12 at -O3 warns, wrongly, about a
   // temporary built with "literal" + string.
   if (facts.usbVendor && facts.usbProduct) {
-    uid.append("/").append(deviceText(*facts.usbVendor));
-    uid.append(":").append(deviceText(*facts.usbProduct));
+    uid.append("/").append(repairedUtf8(*facts.usbVendor));
+    uid.append(":").append(repairedUtf8(*facts.usbProduct));
   }
   if (facts.index.value_or(0) != 0) uid.append("#").append(std::to_string(*facts.index));
   return uid;

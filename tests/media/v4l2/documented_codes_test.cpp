@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "media/code_text.h"
+#include "media/fourcc_and_status_text.h"
 #include "media/v4l2/class_codes.h"
 #include "media/v4l2/device_status.h"
 #include "support/man_page.h"

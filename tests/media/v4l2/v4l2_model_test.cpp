@@ -9,7 +9,7 @@
 #include "media/v4l2/class_codes.h"
 #include "media/v4l2/control_model.h"
 #include "media/v4l2/device_discovery.h"
-#include "media/v4l2/device_text.h"
+#include "media/v4l2/utf8_repair.h"
 #include "media/v4l2/native_values.h"
 #include "vocabulary/control_kinds.h"
 
@@ -53,7 +53,7 @@ TEST(NativeValues, AbsoluteValuesLandOnTheNearestStep) {
   EXPECT_EQ(absoluteFromNative(3, 10000), 0.0003);
 }
 
-TEST(DeviceText, InvalidBytesBecomeReplacementCharacters) {
+TEST(Utf8Repair, InvalidBytesBecomeReplacementCharacters) {
   const std::string r = "\xEF\xBF\xBD";
   const std::pair<std::string, std::string> cases[] = {
       {"USB Camera", "USB Camera"},
@@ -66,7 +66,7 @@ TEST(DeviceText, InvalidBytesBecomeReplacementCharacters) {
       {"\xF4\x90\x80\x80", r + r + r + r},
       {std::string("nul\0kept", 8), std::string("nul\0kept", 8)},
   };
-  for (const auto& [bytes, text] : cases) EXPECT_EQ(deviceText(bytes), text);
+  for (const auto& [bytes, text] : cases) EXPECT_EQ(repairedUtf8(bytes), text);
 }
 
 TEST(ClassCodes, OwnCodesArePrintableUniqueAndNeverATableKindByAccident) {

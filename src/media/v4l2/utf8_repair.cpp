@@ -1,4 +1,4 @@
-#include "media/v4l2/device_text.h"
+#include "media/v4l2/utf8_repair.h"
 
 #include "json/json_text.h"
 
@@ -10,7 +10,7 @@ constexpr std::string_view replacement = "\xEF\xBF\xBD";
 
 }  // namespace
 
-std::string deviceText(std::string_view bytes) {
+std::string repairedUtf8(std::string_view bytes) {
   std::string text;
   text.reserve(bytes.size());
   while (!bytes.empty()) {

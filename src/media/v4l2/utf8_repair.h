@@ -9,6 +9,6 @@ namespace camknob::v4l2 {
 
 // The bytes as valid UTF-8: each byte that does not belong to a well-formed
 // sequence becomes U+FFFD.
-std::string deviceText(std::string_view bytes);
+std::string repairedUtf8(std::string_view bytes);
 
 }  // namespace camknob::v4l2

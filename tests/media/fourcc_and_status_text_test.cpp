@@ -1,4 +1,4 @@
-#include "media/code_text.h"
+#include "media/fourcc_and_status_text.h"
 
 #include <gtest/gtest.h>
 
