@@ -82,7 +82,8 @@ bool isCaptureNode(std::uint32_t deviceCaps) {
 }
 
 std::string deviceUid(std::string_view busInfo, const NodeFacts& facts, std::string_view nodeName) {
-  std::string uid = busInfo.empty() ? "video4linux:" + std::string(nodeName) : repairedUtf8(busInfo);
+  std::string uid =
+      busInfo.empty() ? "video4linux:" + std::string(nodeName) : repairedUtf8(busInfo);
   // Appended piece by piece: GCC 12 at -O3 warns, wrongly, about a
   // temporary built with "literal" + string.
   if (facts.usbVendor && facts.usbProduct) {

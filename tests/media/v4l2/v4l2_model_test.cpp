@@ -9,8 +9,8 @@
 #include "media/v4l2/class_codes.h"
 #include "media/v4l2/control_model.h"
 #include "media/v4l2/device_discovery.h"
-#include "media/v4l2/utf8_repair.h"
 #include "media/v4l2/native_values.h"
+#include "media/v4l2/utf8_repair.h"
 #include "vocabulary/control_kinds.h"
 
 namespace camknob::v4l2 {
