@@ -165,7 +165,7 @@ TEST(Robustness, ParallelRunsLoseNoChange) {
   std::string text = R"({"devices": [)";
   for (int i = 0; i < cameras; ++i) {
     const std::string id = std::to_string(100 + 2 * i);
-    text += (i == 0 ? "" : ",") + std::string(R"({"objectId": )") + id +
+    text += std::string(i == 0 ? "" : ",") + R"({"objectId": )" + id +
             R"(, "properties": {"uid ": "U)" + std::to_string(i) + R"(", "lnam": "Camera"},)" +
             R"( "controls": [{"objectId": )" + std::to_string(101 + 2 * i) +
             R"(, "properties": {"clas": "brit", "fcnv": 0}, "settable": ["fcnv"]}]})";
@@ -173,8 +173,8 @@ TEST(Robustness, ParallelRunsLoseNoChange) {
   const std::string path = fixtureFile(text + "]}");
   std::vector<std::vector<std::string>> runs;
   for (int i = 0; i < cameras; ++i) {
-    runs.push_back({"set", "--device", "U" + std::to_string(i), "--control", "brightness",
-                    "--value", std::to_string(i + 1)});
+    runs.push_back({"set", "--device", std::string("U").append(std::to_string(i)), "--control",
+                    "brightness", "--value", std::to_string(i + 1)});
     if (i % 5 == 0) runs.push_back({"list"});
     if (i % 5 == 2) runs.push_back({"list"});
   }

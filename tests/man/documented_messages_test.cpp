@@ -92,7 +92,7 @@ std::vector<std::string> stringLiterals(const std::string& source) {
       ++i;
     } else if (source.compare(i, 2, "R\"") == 0) {
       const std::size_t open = source.find('(', i);
-      const std::string close = ")" + source.substr(i + 2, open - i - 2) + "\"";
+      const std::string close = std::string(")").append(source, i + 2, open - i - 2).append("\"");
       const std::size_t end = source.find(close, open);
       literals.push_back(source.substr(open + 1, end - open - 1));
       i = end + close.size() - 1;

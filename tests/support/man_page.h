@@ -37,7 +37,7 @@ inline std::string specialCharacter(std::string_view name) {
   if (name == "mu") return "\xC3\x97";
   if (name == "bu") return "\xE2\x80\xA2";
   if (name == "em") return "\xE2\x80\x94";
-  return "[" + std::string(name) + "]";
+  return std::string("[").append(name).append("]");
 }
 
 // A line of text with its escapes resolved and its font changes dropped.
@@ -234,7 +234,7 @@ inline std::vector<RoffTable> roffTables(const std::vector<std::string>& lines) 
       for (std::size_t cell = 1; cell < raw.size(); ++cell)
         continues = continues && raw[cell] == "\\^";
       if (continues) {
-        table.back()[0] += " " + roffText(raw[0]);
+        table.back()[0].append(" ").append(roffText(raw[0]));
         continue;
       }
       for (const std::string& cell : raw) cells.push_back(roffText(cell));
