@@ -2,7 +2,8 @@
 # Debian package CPack makes of it.
 include(GNUInstallDirs)
 
-install(TARGETS camknob camknob-profile camknob-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS camknob camknob-profile camknob-sim camknob-profile-sim
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # Manual pages, compressed as Debian keeps them where gzip is at hand.
 set(man_pages camknob.1 camknob-profile.1 camknob-sim.1)
@@ -22,10 +23,22 @@ foreach(page ${man_pages})
 endforeach()
 add_custom_target(camknob_man_pages ALL DEPENDS ${installed_man_pages})
 install(FILES ${installed_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# camknob-profile-sim is described in camknob-sim(1), which its name opens.
+if(GZIP)
+  set(sim_page camknob-sim.1.gz)
+else()
+  set(sim_page camknob-sim.1)
+endif()
+install(CODE "
+  set(man1 \"\$ENV{DESTDIR}${CMAKE_INSTALL_FULL_MANDIR}/man1\")
+  string(REPLACE \".1\" \"\" link_name \"${sim_page}\")
+  string(REPLACE \"camknob-sim\" \"camknob-profile-sim.1\" link_name \"\${link_name}\")
+  file(CREATE_LINK ${sim_page} \"\${man1}/\${link_name}\" SYMBOLIC)
+  message(STATUS \"Installing: \${man1}/\${link_name} -> ${sim_page}\")")
 
 # bash-completion loads a command's completion by the command's name; the one
-# file serves all three.
-foreach(program camknob camknob-profile camknob-sim)
+# file serves all four.
+foreach(program camknob camknob-profile camknob-sim camknob-profile-sim)
   install(FILES completion/camknob.bash DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions
           RENAME ${program})
 endforeach()
@@ -53,8 +66,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "expose (brightness, exposure, white balance, zoom, focus, pan/tilt, ...)\n"
     "and changes them; each run prints one JSON line, for scripts and front\n"
     "ends. camknob-profile saves a camera's settings and applies them again,\n"
-    "for instance when the camera is plugged in. camknob-sim runs the same\n"
-    "commands over a simulated camera system.")
+    "for instance when the camera is plugged in. camknob-sim and\n"
+    "camknob-profile-sim run the same commands over a simulated camera system.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

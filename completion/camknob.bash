@@ -1,4 +1,4 @@
-# bash completion for camknob, camknob-sim and camknob-profile.
+# bash completion for camknob, camknob-sim, camknob-profile and camknob-profile-sim.
 #
 # One file serves the three commands: bash-completion loads a completion file
 # by the name of the command being completed, so whichever name loads it, it
@@ -512,4 +512,4 @@ _camknob() {
   return 0
 }
 
-complete -F _camknob camknob camknob-sim camknob-profile
+complete -F _camknob camknob camknob-sim camknob-profile camknob-profile-sim

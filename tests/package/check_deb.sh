@@ -62,9 +62,12 @@ check() {  # check DESCRIPTION EXPECTED-PATTERN COMMAND...
 check "installed camknob list" '^\{"devices":\[.*\],"ok":true\}$' camknob list
 check "camknob-sim's demo" '"name":"PTZ Pro USB Camera"' camknob-sim list
 check "camknob-profile --help" "^Usage: camknob-profile save" camknob-profile --help
+check "camknob-profile-sim saves the demo camera" '"uid": "SIM-PTZ-0001"' \
+  camknob-profile-sim save
 check "man -w camknob" '^/usr/share/man/man1/camknob\.1\.gz$' man -w camknob
 check "man camknob-profile" 'camknob-profile save' sh -c 'MANWIDTH=80 man camknob-profile | cat'
 check "man camknob-sim" 'CAMKNOB_SIM_FIXTURE' sh -c 'MANWIDTH=80 man camknob-sim | cat'
+check "man camknob-profile-sim" 'camknob-profile-sim' sh -c 'MANWIDTH=80 man camknob-profile-sim | cat'
 check "bash completion of camknob" '(^| )set( |$)' bash -c '
   source /usr/share/bash-completion/bash_completion
   __load_completion camknob || exit 1
@@ -80,9 +83,10 @@ check "bash completion of camknob-profile" 'apply' bash -c '
   COMP_POINT=${#COMP_LINE}
   "$function" camknob-profile a camknob-profile
   echo "${COMPREPLY[*]}"'
-check "zsh completion" '^_camknob _camknob _camknob$' zsh -c '
+check "zsh completion" '^_camknob _camknob _camknob _camknob$' zsh -c '
   autoload -Uz compinit && compinit -u -d /tmp/zcompdump
-  print -r -- $_comps[camknob] $_comps[camknob-profile] $_comps[camknob-sim]'
+  print -r -- $_comps[camknob] $_comps[camknob-profile] $_comps[camknob-sim] \
+    $_comps[camknob-profile-sim]'
 check "the user service is installed" 'ExecStart=camknob-profile apply' \
   cat /usr/lib/systemd/user/camknob-profile@.service
 check "the schemas are installed" 'camknob-response.schema.json' ls /usr/share/camknob
@@ -90,6 +94,7 @@ check "the schemas are installed" 'camknob-response.schema.json' ls /usr/share/c
 echo "+ remove"
 in_root apt-get remove -y camknob
 for gone in /usr/bin/camknob /usr/bin/camknob-profile /usr/bin/camknob-sim \
+  /usr/bin/camknob-profile-sim /usr/share/man/man1/camknob-profile-sim.1.gz \
   /usr/share/man/man1/camknob.1.gz /usr/share/bash-completion/completions/camknob; do
   if [ -e "$root$gone" ]; then echo "FAILED: $gone is left after removing the package" >&2; exit 1; fi
 done
