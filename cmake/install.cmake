@@ -25,16 +25,13 @@ add_custom_target(camknob_man_pages ALL DEPENDS ${installed_man_pages})
 install(FILES ${installed_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # camknob-profile-sim is described in camknob-sim(1), which its name opens.
 if(GZIP)
-  set(sim_page camknob-sim.1.gz)
-else()
-  set(sim_page camknob-sim.1)
+  set(page_suffix .gz)
 endif()
 install(CODE "
-  set(man1 \"\$ENV{DESTDIR}${CMAKE_INSTALL_FULL_MANDIR}/man1\")
-  string(REPLACE \".1\" \"\" link_name \"${sim_page}\")
-  string(REPLACE \"camknob-sim\" \"camknob-profile-sim.1\" link_name \"\${link_name}\")
-  file(CREATE_LINK ${sim_page} \"\${man1}/\${link_name}\" SYMBOLIC)
-  message(STATUS \"Installing: \${man1}/\${link_name} -> ${sim_page}\")")
+  set(man1 \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1\")
+  file(CREATE_LINK camknob-sim.1${page_suffix} \"\${man1}/camknob-profile-sim.1${page_suffix}\"
+       SYMBOLIC)
+  message(STATUS \"Installing: \${man1}/camknob-profile-sim.1${page_suffix}\")")
 
 # bash-completion loads a command's completion by the command's name; the one
 # file serves all four.
