@@ -35,19 +35,16 @@ CommandFailure runBranch(std::string_view command, const CommandLine& line,
   return "Unknown command: " + std::string(command) + ".";
 }
 
-// Selection and the command's branch over the list read first; that list is
-// gone by the time the ending reads the devices again.
-CommandFailure runCommand(std::string_view command, const CommandLine& line) {
-  const std::vector<CameraDevice> devices = listDevices();
-  const CameraDevice* device = selectedDevice(devices, line);
-  if (device == nullptr) return std::string(deviceNotFound);
+}  // namespace
 
+CommandOutcome performCommand(std::string_view command, const CommandLine& line,
+                              const std::vector<CameraDevice>& devices) {
+  const CameraDevice* device = selectedDevice(devices, line);
+  if (device == nullptr) return {std::string(deviceNotFound), nullptr};
   const auto kind = argument(line, "--control");
   const CameraControl* control = kind ? controlOfKind(*device, *kind) : nullptr;
-  return runBranch(command, line, *device, control);
+  return {runBranch(command, line, *device, control), device};
 }
-
-}  // namespace
 
 int fail(const std::string& message, std::ostream& out) {
   (void)writeResponse(CameraResponse{.ok = false, .devices = listDevices(), .error = message}, out);
@@ -57,7 +54,9 @@ int fail(const std::string& message, std::ostream& out) {
 int applyCommand(const CommandLine& line, std::ostream& out) {
   const std::string_view command = commandWord(line);
   if (command == "list") return reportDevices(out);
-  const CommandFailure failure = runCommand(command, line);
+  // Selection and the command over the list read first; that list is gone by
+  // the time the ending reads the devices again.
+  CommandFailure failure = performCommand(command, line, listDevices()).failure;
   if (failure) return fail(*failure, out);
   return succeed(out);
 }

@@ -3,10 +3,27 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "commands/command_line.h"
+#include "commands/command_result.h"
+#include "records/camera_records.h"
 
 namespace camknob {
+
+// What a command other than list did over a device list read before it: its
+// failure, if any, and the device it selected (null when none was), which is
+// the only one it can have changed.
+struct CommandOutcome {
+  CommandFailure failure;
+  const CameraDevice* device;
+};
+
+// A command other than list over the devices given: selection, the control
+// named, then the command's writes (none after a failure in selection).
+CommandOutcome performCommand(std::string_view command, const CommandLine& line,
+                              const std::vector<CameraDevice>& devices);
 
 // Runs the command of the line, writes its response to `out` and gives the
 // exit status: 0 after list or a successful change, 1 after a failure or when
