@@ -91,9 +91,10 @@ int main() {
   const int camknobIoctls = camknob::vmtests::ioctlsOn(ours->err, node);
   const int v4l2CtlIoctls = camknob::vmtests::ioctlsOn(theirs->err, node);
   std::printf(
-      "Listing the virtual camera's %d controls under uvcvideo (qemu, no KVM);\n"
+      "Listing the virtual camera's %d controls under uvcvideo (qemu, %s: %s);\n"
       "wall time is the median of %d rounds of %d runs, each a whole process.\n\n",
-      controls, rounds, runsPerRound);
+      controls, vm::acceleratorName(boot.accelerator->accelerator),
+      boot.accelerator->reason.c_str(), rounds, runsPerRound);
   std::printf("%-24s %10s %10s %8s %18s\n", "", "median ms", "best ms", "ioctls",
               "ioctls per control");
   const Timing camknobTime = millisecondsPerRun(boot, "camknob");

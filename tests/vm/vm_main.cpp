@@ -15,11 +15,16 @@ int main(int argc, char** argv) {
     std::printf("VM tests skipped: %s\n", boot.whyNot.c_str());
     return 77;
   }
+  if (boot.accelerator)
+    std::printf("accelerator: %s (%s)\n",
+                camknob::vm::acceleratorName(boot.accelerator->accelerator),
+                boot.accelerator->reason.c_str());
   std::printf("guest: %s in %.1f s, %zu step results (files in %s)\n",
               boot.status == camknob::vm::BootStatus::booted ? "ran" : "FAILED", boot.seconds,
               boot.steps.size(), boot.runDirectory.c_str());
   if (boot.status != camknob::vm::BootStatus::booted)
     std::printf("guest failure: %s\n", boot.whyNot.c_str());
+  std::fflush(stdout);
   const int result = RUN_ALL_TESTS();
   if (result != 0) std::printf("guest console:\n%s\n", boot.console.c_str());
   return result;

@@ -1,8 +1,7 @@
 #include "runner/boot.h"
 
-#include <unistd.h>
-
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,6 +11,8 @@
 #include "runner/init_script.h"
 #include "runner/initramfs.h"
 #include "runner/kernel.h"
+#include "runner/kvm_probe.h"
+#include "runner/qemu_command.h"
 #include "runner/run_captured.h"
 
 namespace camknob::vm {
@@ -21,7 +22,7 @@ namespace fs = std::filesystem;
 namespace {
 
 Boot notBooted(BootStatus status, std::string why) {
-  return Boot{status, std::move(why), {}, {}, 0.0, {}};
+  return Boot{status, std::move(why), {}, {}, 0.0, {}, std::nullopt};
 }
 
 std::string fileText(const fs::path& path) {
@@ -49,31 +50,6 @@ std::vector<std::string> wantedModules(const Guest& guest) {
   return modules;
 }
 
-// Run in the run directory, whose files are named relatively: qemu reads
-// commas in option values as separators.
-std::vector<std::string> qemuCommand(const std::string& qemu, const Kernel& kernel) {
-  std::vector<std::string> command = {qemu, "-nodefaults", "-no-user-config", "-no-reboot"};
-  const auto option = [&command](const char* name, const std::string& value) {
-    command.push_back(name);
-    command.push_back(value);
-  };
-  option("-m", "512");
-  // One processor: the virtual camera, at real-time priority, then runs
-  // before the process whose request it answers can send the next one.
-  option("-smp", "1");
-  option("-display", "none");
-  option("-monitor", "none");
-  option("-serial", "file:console.log");  // ttyS0: the kernel's and /init's messages
-  option("-serial", "file:steps.log");    // ttyS1: the step records
-  option("-kernel", kernel.image);
-  option("-initrd", "initramfs.cpio");
-  option("-append", "console=ttyS0 quiet panic=-1");
-  // Hardware virtualization where the machine offers it, else emulation.
-  if (access("/dev/kvm", R_OK | W_OK) == 0) option("-accel", "kvm");
-  option("-accel", "tcg");
-  return command;
-}
-
 }  // namespace
 
 Boot bootGuest(const Guest& guest, const BootSettings& settings) {
@@ -86,6 +62,12 @@ Boot bootGuest(const Guest& guest, const BootSettings& settings) {
   auto busybox = findProgram("/bin/busybox");
   if (!busybox) busybox = findProgram("busybox");
   if (!busybox) return notBooted(BootStatus::unavailable, "no busybox (busybox-static)");
+  const char* accelerationVariable = std::getenv(acceleratorVariable);
+  const std::string acceleration = accelerationVariable != nullptr ? accelerationVariable : "";
+  const std::optional<AcceleratorRequest> request = acceleratorRequest(acceleration);
+  if (!request)
+    return notBooted(BootStatus::failed, std::string(acceleratorVariable) + " is \"" +
+                                             acceleration + "\": kvm, tcg, or unset to choose");
 
   const KernelLookup lookup = obtainKernel(settings.cacheDirectory);
   if (!lookup.kernel) return notBooted(BootStatus::unavailable, lookup.whyNot);
@@ -93,6 +75,15 @@ Boot bootGuest(const Guest& guest, const BootSettings& settings) {
   std::string error;
   const std::vector<std::string> modules = moduleLoadOrder(kernel, wantedModules(guest), error);
   if (!error.empty()) return notBooted(BootStatus::failed, error);
+
+  const fs::path run = fs::path(settings.cacheDirectory) / "last-run";
+  std::error_code fsError;
+  fs::remove_all(run, fsError);
+  fs::create_directories(run, fsError);
+  if (fsError) return notBooted(BootStatus::failed, "cannot create " + run.string());
+  const AcceleratorChoice accelerator = chooseAccelerator(*request, kvmDeviceError(), [&] {
+    return probeKvm(*qemu, kernel.image, *busybox, (run / "kvm-probe").string(), kvmProbeSeconds);
+  });
 
   const auto started = std::chrono::steady_clock::now();
   InitramfsContent content{*busybox, modules, {settings.stepRunner}, {}};
@@ -103,16 +94,14 @@ Boot bootGuest(const Guest& guest, const BootSettings& settings) {
   for (const std::string& module : modules) moduleNames.push_back(fs::path(module).filename());
   content.initScript = initScript(guest, moduleNames);
 
-  const fs::path run = fs::path(settings.cacheDirectory) / "last-run";
-  std::error_code fsError;
-  fs::remove_all(run, fsError);
-  fs::create_directories(run, fsError);
-  if (fsError) return notBooted(BootStatus::failed, "cannot create " + run.string());
   if (const std::string failure = writeInitramfs(content, (run / "initramfs.cpio").string());
-      !failure.empty())
-    return notBooted(BootStatus::failed, "initramfs: " + failure);
+      !failure.empty()) {
+    Boot failed = notBooted(BootStatus::failed, "initramfs: " + failure);
+    failed.accelerator = accelerator;
+    return failed;
+  }
 
-  const RunOutcome ran = runCaptured({qemuCommand(*qemu, kernel),
+  const RunOutcome ran = runCaptured({qemuCommand(*qemu, kernel.image, accelerator.accelerator),
                                       {},
                                       {},
                                       {},
@@ -123,14 +112,15 @@ Boot bootGuest(const Guest& guest, const BootSettings& settings) {
             parseStepRecords(fileText(run / "steps.log")),
             fileText(run / "console.log"),
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(),
-            run.string()};
+            run.string(),
+            accelerator};
   if (!ran.started) {
     boot.status = BootStatus::failed;
     boot.whyNot = ran.startError;
   } else if (ran.timedOut) {
     boot.status = BootStatus::failed;
     boot.whyNot = "the guest was still running after " + std::to_string(settings.timeoutSeconds) +
-                  " s and was stopped";
+                  " s under " + acceleratorName(accelerator.accelerator) + " and was stopped";
   } else if (ran.exitStatus != 0) {
     boot.status = BootStatus::failed;
     boot.whyNot = "qemu exited with status " + std::to_string(ran.exitStatus) + ": " + ran.err;

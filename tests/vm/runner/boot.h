@@ -2,10 +2,12 @@
 // the guest's steps and collecting their results.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "runner/accelerator.h"
 #include "runner/guest.h"
 #include "runner/step_record.h"
 
@@ -29,10 +31,15 @@ struct Boot {
   std::string whyNot;
   std::vector<StepResult> steps;  // those whose records arrived complete
   std::string console;            // the guest's console (kernel log, /init's messages)
-  double seconds;                 // building the initramfs and running qemu
-  std::string runDirectory;       // the initramfs and serial logs of this run
+  double seconds;                 // building the initramfs and running qemu, after any probe
+  std::string runDirectory;  // the initramfs and serial logs of this run (kvm-probe/: the probe's)
+  std::optional<AcceleratorChoice> accelerator;  // once chosen, with why
 };
 
+// Boots the guest and runs its steps. The accelerator comes from
+// CAMKNOB_VM_ACCEL (see accelerator.h): unset, KVM where /dev/kvm opens and a
+// probe boot under it comes up within kvmProbeSeconds (kvm_probe.h), else TCG;
+// "kvm" or "tcg" forces one.
 Boot bootGuest(const Guest& guest, const BootSettings& settings);
 
 // The step's result; nullptr when its record did not arrive.

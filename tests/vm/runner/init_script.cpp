@@ -63,4 +63,8 @@ std::string initScript(const Guest& guest, const std::vector<std::string>& modul
   return script;
 }
 
+std::string probeInitScript() {
+  return std::string("#!/bin/sh\n") + "echo " + shellQuoted(probeMarker) + "\npoweroff -f\n";
+}
+
 }  // namespace camknob::vm

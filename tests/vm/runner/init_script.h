@@ -17,6 +17,11 @@ std::string initScript(const Guest& guest, const std::vector<std::string>& modul
 // What /init prints on the console once every step has run.
 inline constexpr const char* stepsDoneMarker = "camknob-vm: steps done";
 
+// The /init of the probe boot (see kvm_probe.h): it prints probeMarker on
+// the console and powers off at once.
+std::string probeInitScript();
+inline constexpr const char* probeMarker = "camknob-vm: probe up";
+
 // The text as one shell word, in single quotes.
 std::string shellQuoted(const std::string& text);
 
