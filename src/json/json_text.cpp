@@ -175,6 +175,16 @@ std::size_t sizeBound(const CameraResponse& response) {
   return bound;
 }
 
+// What follows the devices: the error when there is one, and ok.
+bool appendResponseEnd(std::string& out, bool ok, const std::optional<std::string>& error) {
+  out.push_back(']');
+  ObjectText object{out, false};
+  if (!optionalText(object, "error", error)) return false;
+  boolean(object, "ok", ok);
+  out.push_back('}');
+  return true;
+}
+
 }  // namespace
 
 bool appendDevice(std::string& out, const CameraDevice& device) {
@@ -202,11 +212,22 @@ std::optional<std::string> encodeResponse(const CameraResponse& response) {
     if (i != 0) out.push_back(',');
     if (!appendDevice(out, response.devices[i])) return std::nullopt;
   }
-  out.push_back(']');
-  ObjectText object{out, false};
-  if (!optionalText(object, "error", response.error)) return std::nullopt;
-  boolean(object, "ok", response.ok);
-  out.push_back('}');
+  if (!appendResponseEnd(out, response.ok, response.error)) return std::nullopt;
+  return out;
+}
+
+std::optional<std::string> encodeResponseOfTexts(const std::vector<const std::string*>& devices,
+                                                 bool ok, const std::optional<std::string>& error) {
+  std::size_t size = 64 + (error ? 6 * error->size() : 0);
+  for (const std::string* device : devices) size += device->size() + 1;
+  std::string out;
+  out.reserve(size);
+  out += "{\"devices\":[";
+  for (std::size_t i = 0; i < devices.size(); ++i) {
+    if (i != 0) out.push_back(',');
+    out += *devices[i];
+  }
+  if (!appendResponseEnd(out, ok, error)) return std::nullopt;
   return out;
 }
 

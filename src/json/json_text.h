@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "records/camera_records.h"
 
@@ -32,5 +33,10 @@ bool appendDevice(std::string& out, const CameraDevice& device);
 // The whole document for a response, or nothing when it cannot be encoded
 // (a non-finite number, or text that is not UTF-8).
 std::optional<std::string> encodeResponse(const CameraResponse& response);
+
+// The same document made of devices already encoded by appendDevice, each
+// given as its text; nothing when the error cannot be encoded.
+std::optional<std::string> encodeResponseOfTexts(const std::vector<const std::string*>& devices,
+                                                 bool ok, const std::optional<std::string>& error);
 
 }  // namespace camknob

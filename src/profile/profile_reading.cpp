@@ -242,7 +242,11 @@ ProfileReading readProfile(std::string_view text) {
   if (text.size() > maxProfileBytes) return {std::nullopt, "larger than 1 MiB"};
   JsonTreeReading tree = readJsonTree(text);
   if (!tree.root) return {std::nullopt, std::move(tree.fault)};
-  auto profile = profileOf(*tree.root);
+  return readProfileNode(*tree.root);
+}
+
+ProfileReading readProfileNode(const JsonNode& root) {
+  auto profile = profileOf(root);
   if (auto* fault = std::get_if<Fault>(&profile)) return {std::nullopt, std::move(fault->text)};
   return {std::move(std::get<Profile>(profile)), {}};
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "json/json_tree.h"
 #include "profile/profile_records.h"
 
 namespace camknob {
@@ -22,6 +23,9 @@ struct ProfileReading {
 };
 
 ProfileReading readProfile(std::string_view text);
+
+// The same for a profile document that is part of a larger one.
+ProfileReading readProfileNode(const JsonNode& root);
 
 // Whether the text can be a control's kind: a name of the kind table, a
 // four-character class code, or "0x" and eight lowercase hex digits.

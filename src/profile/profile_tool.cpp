@@ -9,6 +9,7 @@
 #include "json/write_response.h"
 #include "profile/apply_profile.h"
 #include "profile/profile_answers.h"
+#include "profile/profile_application.h"
 #include "profile/profile_files.h"
 #include "profile/profile_reading.h"
 #include "profile/profile_text.h"
@@ -44,16 +45,6 @@ int answer(std::ostream& out, std::optional<std::string> text, int status) {
 
 int fail(std::ostream& out, std::string_view message, bool withSteps) {
   return answer(out, failureAnswer(message, withSteps), 1);
-}
-
-// The camera a profile was saved from: by uid, else the first of its name.
-const CameraDevice* profileCamera(const std::vector<CameraDevice>& devices,
-                                  const Profile& profile) {
-  for (const CameraDevice& device : devices)
-    if (device.uid == profile.uid) return &device;
-  for (const CameraDevice& device : devices)
-    if (device.name == profile.name) return &device;
-  return nullptr;
 }
 
 int save(const ProfileCommandLine& line, std::ostream& out) {
@@ -104,25 +95,17 @@ int apply(const ProfileCommandLine& line, std::ostream& out, std::ostream& err) 
 
   const std::vector<ApplyStep> steps = applySteps(profile, *camera);
   const std::vector<std::optional<Status>> statuses = writeSteps(steps);
-  bool wrote = false;
-  for (const auto& status : statuses) wrote = wrote || status.has_value();
 
   // Read again only after a change, and then once, after the pause.
   std::vector<CameraDevice> after;
   const CameraDevice* now = camera;
-  if (wrote) {
+  if (wroteAny(statuses)) {
     pauseAfterChange();
     after = listDevices();
     now = sameCamera(after, *camera);
   }
-  const std::vector<StepOutcome> outcomes = stepOutcomes(steps, statuses, now);
-  std::optional<std::string> error;
-  if (now == nullptr) {
-    error = std::string(deviceNotFound);
-  } else if (!everyStepTook(outcomes)) {
-    error = "Not every control took its value.";
-  }
-  return answer(out, appliedAnswer(outcomes, now, error), error ? 1 : 0);
+  const ProfileApplication applied = profileApplication(steps, statuses, now);
+  return answer(out, appliedAnswer(applied.outcomes, now, applied.error), applied.error ? 1 : 0);
 }
 
 int run(const CommandLine& commandLine, std::ostream& out, std::ostream& err) {
