@@ -115,7 +115,7 @@ static_assert(sortedById(), "the table is searched by control id");
 // table keeps for V4L2 controls without a kind name is used here.
 constexpr bool agreesWithTheControlTable() {
   for (const StandardControl& row : table)
-    if (classRow(fourCharCode(row.code)) == nullptr) return false;
+    if (!isKnownClass(fourCharCode(row.code))) return false;
   for (const ControlKind& known : controlClasses) {
     if (!known.name.empty()) continue;
     bool used = false;
