@@ -41,20 +41,26 @@ int openQuietly(const std::string& path, int flags) {
   return fd;
 }
 
-// A file's whole text, read straight into memory of its own (not copied
-// through a buffer: a fixture may be tens of megabytes).
-struct FileText {
-  std::unique_ptr<char[]> bytes;
-  std::size_t size = 0;
-  std::string fault;
+FileStamp stampFrom(const struct stat& status) {
+#if defined(__APPLE__)
+  const struct timespec& modified = status.st_mtimespec;
+  const struct timespec& changed = status.st_ctimespec;
+#else
+  const struct timespec& modified = status.st_mtim;
+  const struct timespec& changed = status.st_ctim;
+#endif
+  return FileStamp{static_cast<std::uintmax_t>(status.st_dev),
+                   static_cast<std::uintmax_t>(status.st_ino),
+                   static_cast<std::uintmax_t>(status.st_size),
+                   {std::int64_t(modified.tv_sec), std::int64_t(modified.tv_nsec)},
+                   {std::int64_t(changed.tv_sec), std::int64_t(changed.tv_nsec)}};
+}
 
-  bool read() const { return bytes != nullptr; }
-  std::string_view text() const { return {bytes.get(), size}; }
-};
-
-// The whole content of an open regular file of at most fixtureSizeLimit bytes.
-FileText readWhole(int fd) {
-  const auto fault = [](const std::string& what) { return FileText{nullptr, 0, what}; };
+// The whole content of an open regular file of at most fixtureSizeLimit bytes,
+// read straight into memory of its own (not copied through a buffer: a
+// fixture may be tens of megabytes).
+FixtureText readWhole(int fd) {
+  const auto fault = [](const std::string& what) { return FixtureText{nullptr, 0, what, 0, {}}; };
   struct stat status {};
   if (::fstat(fd, &status) != 0) return fault("cannot read: " + std::string(std::strerror(errno)));
   if (S_ISDIR(status.st_mode)) return fault("cannot read: a folder");
@@ -66,7 +72,7 @@ FileText readWhole(int fd) {
   // One byte more than measured, to see a file that grew meanwhile; such a
   // file is read again into room twice as large, up to the limit.
   std::size_t room = static_cast<std::size_t>(status.st_size) + 1;
-  FileText read{std::unique_ptr<char[]>(new char[room]), 0, {}};
+  FixtureText read{std::unique_ptr<char[]>(new char[room]), 0, {}, 0, stampFrom(status)};
   for (;;) {
     if (read.size == room) {
       if (room > fixtureSizeLimit) return fault(tooLarge);
@@ -83,6 +89,7 @@ FileText readWhole(int fd) {
     read.size += static_cast<std::size_t>(got);
   }
   if (read.size > fixtureSizeLimit) return fault(tooLarge);
+  read.textHash = std::hash<std::string_view>{}(read.text());
   return read;
 }
 
@@ -99,14 +106,24 @@ Commit failed(Status status) {
 
 }  // namespace
 
-FixtureLoad loadFixture(const std::string& path) {
+std::optional<FileStamp> stampOf(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+  return stampFrom(status);
+}
+
+FixtureText readFixtureText(const std::string& path) {
   const Descriptor file(openQuietly(path, O_RDONLY));
   if (file.fd < 0)
-    return {std::nullopt, oneLine("cannot open: " + std::string(std::strerror(errno)))};
-  const FileText read = readWhole(file.fd);
+    return {nullptr, 0, oneLine("cannot open: " + std::string(std::strerror(errno))), 0, {}};
+  return readWhole(file.fd);
+}
+
+FixtureLoad loadFixture(const std::string& path) {
+  const FixtureText read = readFixtureText(path);
   if (!read.read()) return {std::nullopt, read.fault, {}};
   FixtureLoad loaded = parseFixture(read.text());
-  loaded.textHash = std::hash<std::string_view>{}(read.text());
+  loaded.textHash = read.textHash;
   return loaded;
 }
 
@@ -137,10 +154,10 @@ Commit commitChange(FixtureFile& file, const Change& change, const System& chang
     }
   }
 
-  FileText read = readWhole(lock.fd);
+  FixtureText read = readWhole(lock.fd);
   if (!read.read()) return failed(status::unspecified);
   std::optional<System> current;
-  if (std::hash<std::string_view>{}(read.text()) != file.textHash) {
+  if (read.textHash != file.textHash) {
     // Another run changed the file: the write goes to what it holds now.
     FixtureLoad loaded = parseFixture(read.text());
     if (!loaded.system) return failed(status::unspecified);

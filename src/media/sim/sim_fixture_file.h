@@ -3,7 +3,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "media/sim/sim_fixture.h"
 
@@ -16,6 +20,37 @@ inline constexpr std::size_t fixtureSizeLimit = std::size_t(64) << 20;
 // Reads and parses a fixture: a regular file (never a folder, device or FIFO)
 // of at most fixtureSizeLimit bytes, read whole.
 FixtureLoad loadFixture(const std::string& path);
+
+// Which file a path names and how it was when last changed: a file whose
+// stamp is the same holds the same text (files are replaced, or written in
+// place, which moves the times).
+struct FileStamp {
+  std::uintmax_t device;
+  std::uintmax_t inode;
+  std::uintmax_t size;
+  std::int64_t modified[2];  // seconds, nanoseconds
+  std::int64_t changed[2];   // of the file's status
+
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+// The stamp of the file the path names (links followed); nothing when there
+// is none.
+std::optional<FileStamp> stampOf(const std::string& path);
+
+// A fixture's whole text as loadFixture reads it, with its hash and the stamp
+// of the very file read; without bytes, the fault that kept it from being read.
+struct FixtureText {
+  std::unique_ptr<char[]> bytes;
+  std::size_t size = 0;
+  std::string fault;
+  std::size_t textHash = 0;
+  FileStamp stamp{};
+
+  bool read() const { return bytes != nullptr; }
+  std::string_view text() const { return {bytes.get(), size}; }
+};
+FixtureText readFixtureText(const std::string& path);
 
 // A fixture file, and a hash of the text the run's system was last read from
 // or saved as.

@@ -1,6 +1,7 @@
 // The property service over the simulated object store.
 #include "media/property_service.h"
 #include "media/sim/sim_operations.h"
+#include "media/sim/sim_startup.h"
 
 namespace camknob::service {
 
@@ -35,6 +36,23 @@ std::optional<std::string> stringText(StringRef reference) {
 
 void releaseString(StringRef reference) {
   sim::releaseString(reference);
+}
+
+void rescanDevices() {
+  sim::reloadChangedFixture();
+}
+
+// The values live in the store: each read already answers from it.
+void refreshDevice(ObjectId device) {
+  (void)device;
+}
+
+int startWatching() {
+  return sim::watchFixture();
+}
+
+ServiceNews takeNews() {
+  return ServiceNews{sim::fixtureChanged(), {}};
 }
 
 }  // namespace camknob::service

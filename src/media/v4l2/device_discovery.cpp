@@ -38,10 +38,12 @@ std::optional<ModelDevice> openedDevice(const std::string& nodeName, ObjectId ob
   const NodeFacts facts = nodeFacts(nodeName);
   std::string name = repairedUtf8(capabilities->card);
   if (name.empty()) name = repairedUtf8(facts.name.value_or(nodeName));
+  std::string identity = deviceUid(capabilities->busInfo, facts, nodeName);
   return ModelDevice{objectId,
                      nodeName,
                      fd,
-                     deviceUid(capabilities->busInfo, facts, nodeName),
+                     identity,
+                     identity,
                      std::move(name),
                      manufacturerOf(facts),
                      modelControls(objectId, describeControls(fd))};
@@ -50,10 +52,12 @@ std::optional<ModelDevice> openedDevice(const std::string& nodeName, ObjectId ob
 std::optional<ModelDevice> unopenedDevice(const std::string& nodeName, ObjectId objectId) {
   const NodeFacts facts = nodeFacts(nodeName);
   if (!likelyCapture(nodeName, facts)) return std::nullopt;
+  std::string identity = deviceUid(facts.usbBusInfo.value_or(""), facts, nodeName);
   return ModelDevice{objectId,
                      nodeName,
                      -1,
-                     deviceUid(facts.usbBusInfo.value_or(""), facts, nodeName),
+                     identity,
+                     identity,
                      repairedUtf8(facts.name.value_or(nodeName)),
                      manufacturerOf(facts),
                      {}};
@@ -94,33 +98,43 @@ std::string deviceUid(std::string_view busInfo, const NodeFacts& facts, std::str
   return uid;
 }
 
-std::vector<ModelDevice> discoverDevices() {
+std::vector<std::string> videoNodesInOrder() {
   std::vector<std::pair<unsigned, std::string>> nodes;
   for (std::string& name : videoNodeNames())
     if (const auto number = nodeNumber(name); number && *number <= maximumNodeNumber)
       nodes.emplace_back(*number, std::move(name));
   std::sort(nodes.begin(), nodes.end());
+  std::vector<std::string> names;
+  names.reserve(nodes.size());
+  for (auto& node : nodes) names.push_back(std::move(node.second));
+  return names;
+}
 
-  std::vector<ModelDevice> devices;
-  for (const auto& [number, name] : nodes) {
-    const ObjectId objectId = (number + 1) * deviceIdStride;
-    const OpenedNode opened = openNode(name);
-    std::optional<ModelDevice> device;
-    if (opened.fd >= 0) {
-      device = openedDevice(name, objectId, opened.fd);
-      if (!device) closeNode(opened.fd);
-    } else if (shownUnopened(opened.error)) {
-      device = unopenedDevice(name, objectId);
-    }
-    if (!device) continue;
-    // Two nodes that give the same identity still get two uids.
-    const bool taken = std::any_of(devices.begin(), devices.end(), [&](const ModelDevice& other) {
-      return other.uid == device->uid;
-    });
-    if (taken) device->uid += "@" + name;
-    devices.push_back(std::move(*device));
+std::optional<ModelDevice> discoverNode(const std::string& nodeName, const OpenedNode& opened) {
+  const auto number = nodeNumber(nodeName);
+  if (!number || *number > maximumNodeNumber) {
+    if (opened.fd >= 0) closeNode(opened.fd);
+    return std::nullopt;
   }
-  return devices;
+  const ObjectId objectId = (*number + 1) * deviceIdStride;
+  if (opened.fd >= 0) {
+    auto device = openedDevice(nodeName, objectId, opened.fd);
+    if (!device) closeNode(opened.fd);
+    return device;
+  }
+  if (shownUnopened(opened.error)) return unopenedDevice(nodeName, objectId);
+  return std::nullopt;
+}
+
+// Two nodes that give the same identity still get two uids.
+void tellApart(std::vector<ModelDevice*> devices) {
+  for (auto device = devices.begin(); device != devices.end(); ++device) {
+    (*device)->uid = (*device)->identity;
+    const bool taken = std::any_of(devices.begin(), device, [&](const ModelDevice* other) {
+      return other->uid == (*device)->uid;
+    });
+    if (taken) (*device)->uid += "@" + (*device)->nodeName;
+  }
 }
 
 }  // namespace camknob::v4l2

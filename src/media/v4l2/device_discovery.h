@@ -1,5 +1,6 @@
 // The cameras of the machine: the video capture nodes, each with its
-// identity and its controls, found once per run.
+// identity and its controls, found once per run (and again, node by node, at
+// each new look of a program that runs long).
 #pragma once
 
 #include <cstdint>
@@ -18,14 +19,26 @@ struct ModelDevice {
   ObjectId objectId;
   std::string nodeName;
   int fd;  // -1 for a node that could not be opened: listed without controls
+  // The uid as the node alone gives it, and as told apart from the uids of
+  // the devices before it.
+  std::string identity;
   std::string uid;
   std::string name;
   std::optional<std::string> manufacturer;
   std::vector<ModelControl> controls;
 };
 
-// Every capture node, in node number order.
-std::vector<ModelDevice> discoverDevices();
+// The video nodes in /dev that may be devices, in node number order.
+std::vector<std::string> videoNodesInOrder();
+
+// The device at one node, given what opening it gave (a descriptor that is no
+// device's is closed); nothing for a node that is no camera or has gone. Its
+// uid is its identity, until it is told apart.
+std::optional<ModelDevice> discoverNode(const std::string& nodeName, const OpenedNode& opened);
+
+// Gives each device its uid: its identity, followed by "@" and its node name
+// when an earlier device of the list already has that uid.
+void tellApart(std::vector<ModelDevice*> devices);
 
 // N of "videoN"; nothing for any other name.
 std::optional<unsigned> nodeNumber(std::string_view nodeName);

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/videodev2.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <string_view>
 
 namespace camknob::v4l2 {
 
@@ -102,14 +104,36 @@ std::vector<ControlDescription> describeWithQueryCtrl(int fd) {
   return controls;
 }
 
+bool isVideoNodeName(std::string_view name) {
+  return name.substr(0, 5) == "video";
+}
+
+// What one inotify event says, or nothing for one that says nothing of use
+// (a name in /dev that is no video node, say).
+std::optional<NodeEvent> nodeEventOf(const inotify_event& event) {
+  if ((event.mask & IN_Q_OVERFLOW) != 0) return NodeEvent{NodeEventKind::Overflow, -1, {}};
+  if ((event.mask & IN_IGNORED) != 0) return NodeEvent{NodeEventKind::WatchGone, event.wd, {}};
+  if (event.len == 0) {
+    if ((event.mask & IN_OPEN) != 0) return NodeEvent{NodeEventKind::Opened, event.wd, {}};
+    return std::nullopt;
+  }
+  const std::string name(event.name, strnlen(event.name, event.len));
+  if (!isVideoNodeName(name)) return std::nullopt;
+  if ((event.mask & (IN_CREATE | IN_MOVED_TO)) != 0)
+    return NodeEvent{NodeEventKind::Appeared, -1, name};
+  if ((event.mask & (IN_DELETE | IN_MOVED_FROM)) != 0)
+    return NodeEvent{NodeEventKind::Vanished, -1, name};
+  if ((event.mask & IN_ATTRIB) != 0) return NodeEvent{NodeEventKind::PermissionsChanged, -1, name};
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::vector<std::string> videoNodeNames() {
   std::vector<std::string> names;
   if (DIR* dev = ::opendir("/dev")) {
     while (const dirent* entry = ::readdir(dev))
-      if (std::string_view(entry->d_name).substr(0, 5) == "video")
-        names.emplace_back(entry->d_name);
+      if (isVideoNodeName(entry->d_name)) names.emplace_back(entry->d_name);
     ::closedir(dev);
   }
   return names;
@@ -232,6 +256,51 @@ std::optional<bool> recordedCapture(const std::string& nodeName) {
   for (std::string line; std::getline(record, line);)
     if (line.rfind(key, 0) == 0) return line.find(":capture:") != std::string::npos;
   return std::nullopt;
+}
+
+int watchVideoNodes() {
+  const int watching = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (watching < 0) return -1;
+  constexpr std::uint32_t changes =
+      IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB | IN_ONLYDIR;
+  if (::inotify_add_watch(watching, "/dev", changes) < 0) {
+    ::close(watching);
+    return -1;
+  }
+  return watching;
+}
+
+int watchNodeOpens(int watching, const std::string& nodeName) {
+  // The node itself, never a link in its place.
+  const int watch =
+      ::inotify_add_watch(watching, ("/dev/" + nodeName).c_str(), IN_OPEN | IN_DONT_FOLLOW);
+  return watch < 0 ? -1 : watch;
+}
+
+void unwatchNode(int watching, int watch) {
+  (void)::inotify_rm_watch(watching, watch);
+}
+
+std::vector<NodeEvent> readNodeEvents(int watching) {
+  std::vector<NodeEvent> events;
+  alignas(inotify_event) char buffer[16 * (sizeof(inotify_event) + NAME_MAX + 1)];
+  for (;;) {
+    const ssize_t got = ::read(watching, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;  // EAGAIN: nothing more waits
+    // The kernel pads each name so that the next event starts aligned.
+    for (std::size_t at = 0; at + sizeof(inotify_event) <= std::size_t(got);) {
+      const auto& event = *reinterpret_cast<const inotify_event*>(buffer + at);
+      at += sizeof(inotify_event) + event.len;
+      if (at > std::size_t(got)) break;
+      if (const auto read = nodeEventOf(event)) events.push_back(*read);
+    }
+  }
+  return events;
+}
+
+void stopWatchingNodes(int watching) {
+  ::close(watching);
 }
 
 }  // namespace camknob::v4l2

@@ -1,7 +1,7 @@
 // What the V4L2 service asks of the kernel: the video nodes, their
-// capabilities and controls, and sysfs facts about the hardware behind them.
-// The only code that makes V4L2 ioctls or reads sysfs; tests link a fake in
-// its place.
+// capabilities and controls, sysfs facts about the hardware behind them, and
+// the watch on /dev. The only code that makes V4L2 ioctls, reads sysfs or
+// calls inotify; tests link a fake in its place.
 #pragma once
 
 #include <cstdint>
@@ -75,5 +75,38 @@ NodeFacts nodeFacts(const std::string& nodeName);
 // Whether udev recorded the node as a video capture node; nothing without a
 // record. Only a node that cannot be opened needs asking.
 std::optional<bool> recordedCapture(const std::string& nodeName);
+
+// Watching the video nodes, for a program that runs long. None of it opens a
+// node or asks a driver anything.
+
+enum class NodeEventKind {
+  Appeared,            // a video node was created in /dev, or moved there
+  Vanished,            // one was deleted, or moved away
+  PermissionsChanged,  // its mode, owner or other attributes changed
+  Opened,              // a watched node was opened, by any program
+  WatchGone,           // a watch ended (removed, or its node's file is gone)
+  Overflow,            // the kernel dropped events: anything may have happened
+};
+
+struct NodeEvent {
+  NodeEventKind kind;
+  int watch;             // the node's watch (Opened, WatchGone); -1 otherwise
+  std::string nodeName;  // the node in /dev (Appeared, Vanished, PermissionsChanged)
+};
+
+// A non-blocking descriptor that becomes readable when a video node appears
+// in /dev, vanishes or changes permissions; -1 when the system refuses one.
+int watchVideoNodes();
+
+// Adds to the descriptor a watch for opens of the node; the watch's id (the
+// same id again for a file already watched), or -1.
+int watchNodeOpens(int watching, const std::string& nodeName);
+
+void unwatchNode(int watching, int watch);
+
+// The events waiting on the descriptor, in order; never blocks.
+std::vector<NodeEvent> readNodeEvents(int watching);
+
+void stopWatchingNodes(int watching);
 
 }  // namespace camknob::v4l2

@@ -1,7 +1,9 @@
 // The property service over V4L2: each video capture node is a device, each
 // of its controls (or pair of controls) a control object. What the driver
 // describes is read once per run; values are read once per look at the
-// cameras, all of a device's in one call where the driver allows it.
+// cameras, all of a device's in one call where the driver allows it. A
+// program that runs long looks at the machine again when it asks, and may
+// have the machine watched.
 #include "media/v4l2/v4l2_service.h"
 
 #include <algorithm>
@@ -12,6 +14,7 @@
 #include "media/v4l2/control_properties.h"
 #include "media/v4l2/control_writes.h"
 #include "media/v4l2/device_status.h"
+#include "media/v4l2/machine_look.h"
 
 namespace camknob::service {
 
@@ -19,28 +22,39 @@ namespace {
 
 using namespace camknob::v4l2;
 
+// Everything the service keeps, in this one place: the devices of the last
+// look at the machine (the first look on first use, another at each rescan)
+// and the watch on the machine, once a program asks for one.
 struct State {
+  bool looked = false;
+  // /dev's video nodes at the last look, or the last news taken without a
+  // watch.
+  std::vector<std::string> nodesSeen;
   std::vector<LiveDevice> devices;
   std::vector<ObjectId> deviceIds;
+  Watching watching;
 };
 
-std::optional<State>& stored() {
-  static std::optional<State> instance;
+State& stored() {
+  static State instance;
   return instance;
 }
 
-// Found on first use and kept for the run, so object ids and string
-// references stay valid.
+void look(State& current) {
+  current.looked = true;
+  current.nodesSeen = videoNodesInOrder();
+  current.devices = lookAgain(current.nodesSeen, std::move(current.devices), current.watching);
+  current.deviceIds.clear();
+  for (const LiveDevice& device : current.devices)
+    current.deviceIds.push_back(device.model.objectId);
+}
+
+// Found on first use and kept until the next look, so object ids and string
+// references stay valid; a device still there at a new look keeps its ids.
 State& state() {
-  std::optional<State>& current = stored();
-  if (!current) {
-    current.emplace();
-    for (ModelDevice& device : discoverDevices()) {
-      current->deviceIds.push_back(device.objectId);
-      current->devices.push_back(LiveDevice{std::move(device), {}});
-    }
-  }
-  return *current;
+  State& current = stored();
+  if (!current.looked) look(current);
+  return current;
 }
 
 // The object an id names: the system, a device, or one of its controls.
@@ -174,10 +188,53 @@ std::optional<std::string> stringText(StringRef reference) {
   return *static_cast<const std::string*>(reference);
 }
 
-// The service's strings live as long as the run; a reader's release has
-// nothing to free.
+// The service's strings live until the next look at the machine; a reader's
+// release has nothing to free.
 void releaseString(StringRef reference) {
   (void)reference;
+}
+
+void rescanDevices() {
+  look(stored());
+}
+
+void refreshDevice(ObjectId device) {
+  if (const auto target = resolve(device); target && target->device)
+    forgetValues(target->device->cache);
+}
+
+// No device is opened or asked anything: the nodes of the devices already
+// found are watched from now on, those found later as they are found.
+int startWatching() {
+  State& current = stored();
+  Watching& watching = current.watching;
+  if (watching.descriptor < 0) {
+    watching.descriptor = watchVideoNodes();
+    for (const LiveDevice& device : current.devices) watchNode(watching, device.model.nodeName);
+  }
+  return watching.descriptor;
+}
+
+ServiceNews takeNews() {
+  State& current = stored();
+  Watching& watching = current.watching;
+  ServiceNews news{false, {}};
+  if (watching.descriptor < 0) {
+    // Without a watch, only whether the nodes in /dev are still the same.
+    if (!current.looked) return news;
+    std::vector<std::string> nodes = videoNodesInOrder();
+    news.devicesChanged = nodes != current.nodesSeen;
+    current.nodesSeen = std::move(nodes);
+    return news;
+  }
+  takeEvents(watching);
+  news.devicesChanged = watching.devicesChanged;
+  for (const std::string& node : watching.openedElsewhere)
+    for (const LiveDevice& device : current.devices)
+      if (device.model.nodeName == node) news.openedElsewhere.push_back(device.model.objectId);
+  watching.devicesChanged = false;
+  watching.openedElsewhere.clear();
+  return news;
 }
 
 }  // namespace camknob::service
@@ -186,10 +243,9 @@ namespace camknob::v4l2 {
 
 void forgetDevices() {
   auto& current = service::stored();
-  if (!current) return;
-  for (const LiveDevice& device : current->devices)
-    if (device.model.fd >= 0) closeNode(device.model.fd);
-  current.reset();
+  for (const LiveDevice& device : current.devices) closeDevice(device);
+  stopWatching(current.watching);
+  current = service::State{};
 }
 
 }  // namespace camknob::v4l2

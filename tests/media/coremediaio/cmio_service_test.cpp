@@ -86,6 +86,39 @@ TEST(CmioService, ValuesAndWritesPassThrough) {
   EXPECT_EQ(writeUInt32(41, selectors::onOff, 1), -50);
 }
 
+// CoreMediaIO answers every read live; the news is whether the system's
+// device list changed since the last time it was asked.
+TEST(CmioService, NewsTellsOfAChangedDeviceList) {
+  useFixture(R"({"devices": [{"objectId": 10}, {"objectId": 20},
+                             {"objectId": 30, "controls": [{"objectId": 31}]}]})");
+  EXPECT_EQ(service::startWatching(), -1);
+  const auto setDevices = [](std::vector<ObjectId> devices) {
+    sim::store().objects.at(systemObject).properties[selectors::devices] = sim::idsValue(devices);
+  };
+  setDevices({10, 20});
+  EXPECT_FALSE(service::takeNews().devicesChanged);  // the first only sees the list
+  EXPECT_FALSE(service::takeNews().devicesChanged);
+  setDevices({10, 20, 30});
+  EXPECT_TRUE(service::takeNews().devicesChanged);
+  EXPECT_FALSE(service::takeNews().devicesChanged);
+  setDevices({20, 10, 30});
+  EXPECT_TRUE(service::takeNews().devicesChanged);
+  setDevices({});
+  EXPECT_TRUE(service::takeNews().devicesChanged);
+  // A list that cannot be read is no news, and the last one seen stays.
+  scriptOf(systemObject, selectors::devices).sizeStatus = status::unspecified;
+  EXPECT_FALSE(service::takeNews().devicesChanged);
+  sim::store().scripts.clear();
+  EXPECT_FALSE(service::takeNews().devicesChanged);
+  EXPECT_TRUE(service::takeNews().openedElsewhere.empty());
+
+  // Nothing is kept to look at again or to read afresh: no platform call.
+  const std::size_t calls = sim::callCount();
+  service::rescanDevices();
+  service::refreshDevice(30);
+  EXPECT_EQ(sim::callCount(), calls);
+}
+
 // What makes a run through the stand-in fail: a string released twice, or one
 // never released.
 TEST(CmioStandIn, DoubleReleaseAndLeakEndTheProcess) {
