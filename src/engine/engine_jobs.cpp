@@ -1,0 +1,351 @@
+// The engine's answer to each kind of request, on the engine thread.
+#include <algorithm>
+
+#include "commands/device_selection.h"
+#include "commands/dispatch.h"
+#include "discovery/list_devices.h"
+#include "engine/command_requests.h"
+#include "engine/engine_answers.h"
+#include "engine/engine_state.h"
+#include "engine/preset_store.h"
+#include "engine/profile_store.h"
+#include "profile/apply_profile.h"
+#include "profile/profile_answers.h"
+#include "profile/profile_application.h"
+#include "profile/saved_profile.h"
+
+namespace camknob::engine {
+
+namespace {
+
+constexpr std::string_view setRequirement = "set requires --control and a numeric --value.";
+
+Answer fault(int status, std::string_view message) {
+  return Answer{status, errorAnswer(message)};
+}
+
+Answer commandAnswer(const Engine& engine, const CommandFailure& failure) {
+  return Answer{failure ? 422 : 200, listDocument(engine.core.cameras, !failure, failure)};
+}
+
+const CameraDevice* deviceWithId(const Engine& engine, ObjectId id) {
+  for (const CameraDevice& device : engine.core.cameras.devices)
+    if (device.objectId == id) return &device;
+  return nullptr;
+}
+
+// The camera a request names by camknob's --device rules (the first camera
+// without a name), read afresh.
+const CameraDevice* freshDevice(Engine& engine, const std::optional<std::string>& wanted) {
+  const CameraDevice* device =
+      selectedDevice(engine.core.cameras.devices, wanted ? std::optional<std::string_view>(*wanted)
+                                                         : std::optional<std::string_view>());
+  if (device == nullptr) return nullptr;
+  const ObjectId id = device->objectId;
+  rereadDevice(engine, id);
+  return deviceWithId(engine, id);
+}
+
+Answer listCameras(Engine& engine) {
+  rereadAll(engine);
+  return commandAnswer(engine, std::nullopt);
+}
+
+// A set with a delta, as the set of the value it comes to.
+std::variant<std::vector<std::string>, CommandFailure> deltaLine(Engine& engine,
+                                                                 const RunCommand& command) {
+  const CommandLine line = commandLineOf(command.texts);
+  const auto named = argument(line, "--device");
+  const CameraDevice* device =
+      freshDevice(engine, named ? std::optional<std::string>(*named) : std::nullopt);
+  if (device == nullptr) return CommandFailure{std::string(deviceNotFound)};
+  const auto kind = argument(line, "--control");
+  const CameraControl* control = kind ? controlOfKind(*device, *kind) : nullptr;
+  const auto value = control ? valueAfterDelta(*control, *command.delta) : std::nullopt;
+  if (!value) return CommandFailure{std::string(setRequirement)};
+  std::vector<std::string> texts = command.texts;
+  texts.push_back("--value");
+  texts.push_back(*value);
+  return texts;
+}
+
+Answer runCommand(Engine& engine, const RunCommand& command) {
+  std::vector<std::string> texts = command.texts;
+  if (command.delta) {
+    auto line = deltaLine(engine, command);
+    if (auto* failure = std::get_if<CommandFailure>(&line)) {
+      publish(engine);
+      return commandAnswer(engine, *failure);
+    }
+    texts = std::move(std::get<std::vector<std::string>>(line));
+  }
+  const CommandLine line = commandLineOf(texts);
+  const std::string_view word = commandWord(line);
+  if (word == "list") return listCameras(engine);
+  const CommandOutcome outcome = performCommand(word, line, engine.core.cameras.devices);
+  if (outcome.device != nullptr) {
+    // Only the device selected can have changed: it is read again now, and
+    // once more when it settled.
+    const ObjectId id = outcome.device->objectId;
+    rereadDevice(engine, id);
+    settleLater(engine, id);
+  }
+  publish(engine);
+  return commandAnswer(engine, outcome.failure);
+}
+
+// Applies the profile to the camera; the reply gets camknob-profile's apply
+// answer (through `wrap`), after the camera settled when anything was written.
+void applyProfile(Engine& engine, const Profile& profile, const CameraDevice& camera,
+                  const Reply& reply,
+                  std::function<Answer(const std::string& applied, bool ok)> wrap) {
+  auto before = std::make_shared<const CameraDevice>(camera);
+  auto saved = std::make_shared<const Profile>(profile);
+  auto steps = std::make_shared<const std::vector<ApplyStep>>(applySteps(*saved, *before));
+  auto statuses = std::make_shared<const std::vector<std::optional<Status>>>(writeSteps(*steps));
+  const auto finish = [before, saved, steps, statuses, reply, wrap](Engine& e) {
+    const ObjectId id = before->objectId;
+    const CameraDevice* now = deviceWithId(e, id);
+    if (now != nullptr && now->uid != before->uid) now = nullptr;
+    const ProfileApplication applied = profileApplication(*steps, *statuses, now);
+    const auto text = appliedAnswer(applied.outcomes, now, applied.error);
+    reply->set_value(
+        wrap(text.value_or(std::string(profileFallbackAnswer)), text && !applied.error));
+  };
+  if (!wroteAny(*statuses)) {
+    finish(engine);
+    return;
+  }
+  later(engine, settleTime, [finish, id = before->objectId](Engine& e) {
+    rereadDevice(e, id);
+    publish(e);
+    finish(e);
+  });
+}
+
+Answer plainApply(const std::string& applied, bool ok) {
+  return Answer{ok ? 200 : 422, applied};
+}
+
+// A profile by name, or the answer saying why it cannot be had.
+std::variant<Profile, Answer> namedProfile(Engine& engine, const std::string& name) {
+  if (!isProfileName(name)) return fault(400, profileNameRule);
+  ProfileLoad load = loadProfile(engine.core.settings.configFolder, name);
+  if (load.missing) return fault(404, "No profile is named " + name + ".");
+  if (!load.profile) return fault(422, "Profile " + name + " cannot be used: " + load.fault + ".");
+  return std::move(*load.profile);
+}
+
+const CameraDevice* profileTarget(Engine& engine, const Profile& profile,
+                                  const std::optional<std::string>& device) {
+  return device ? deviceMatching(engine.core.cameras.devices, *device)
+                : profileCamera(engine.core.cameras.devices, profile);
+}
+
+Answer saveProfile(Engine& engine, const SaveProfile& request) {
+  if (!isProfileName(request.name)) return fault(400, profileNameRule);
+  const CameraDevice* camera = freshDevice(engine, request.device);
+  publish(engine);
+  if (camera == nullptr) return Answer{422, *failureAnswer(deviceNotFound, false)};
+  const Profile profile = savedProfile(*camera);
+  const std::string& folder = engine.core.settings.configFolder;
+  const std::string path = profilePath(folder, request.name);
+  if (auto fault = storeProfile(folder, request.name, profile))
+    return Answer{500, *failureAnswer("Cannot write " + path + ": " + *fault + ".", false)};
+  return Answer{200, savedAnswer(profile, path).value_or(std::string(profileFallbackAnswer))};
+}
+
+std::optional<Answer> applyNamedProfile(Engine& engine, const ApplyProfile& request,
+                                        const Reply& reply) {
+  auto profile = namedProfile(engine, request.name);
+  if (auto* answer = std::get_if<Answer>(&profile)) return *answer;
+  const Profile& loaded = std::get<Profile>(profile);
+  const CameraDevice* camera = profileTarget(engine, loaded, request.device);
+  if (camera == nullptr) return Answer{422, *failureAnswer(deviceNotFound, true)};
+  const ObjectId id = camera->objectId;
+  rereadDevice(engine, id);
+  camera = deviceWithId(engine, id);
+  if (camera == nullptr) return Answer{422, *failureAnswer(deviceNotFound, true)};
+  applyProfile(engine, loaded, *camera, reply, plainApply);
+  return std::nullopt;
+}
+
+Answer deleteProfile(Engine& engine, const DeleteProfile& request) {
+  if (!isProfileName(request.name)) return fault(400, profileNameRule);
+  Core& core = engine.core;
+  if (!removeProfile(core.settings.configFolder, request.name))
+    return fault(404, "No profile is named " + request.name + ".");
+  std::vector<std::string> released;
+  for (const auto& [uid, profile] : core.holds)
+    if (profile == request.name) released.push_back(uid);
+  for (const std::string& uid : released) core.holds.erase(uid);
+  if (!released.empty()) (void)storeHolds(core.settings.configFolder, core.holds);
+  return Answer{200, deletedProfileAnswer(request.name, released)};
+}
+
+std::optional<Answer> holdProfile(Engine& engine, const HoldProfile& request, const Reply& reply) {
+  auto profile = namedProfile(engine, request.profile);
+  if (auto* answer = std::get_if<Answer>(&profile)) return *answer;
+  const Profile& loaded = std::get<Profile>(profile);
+  const CameraDevice* camera = profileTarget(engine, loaded, request.device);
+  if (request.device && camera == nullptr) return fault(422, deviceNotFound);
+  const std::string uid = camera ? camera->uid : loaded.uid;
+  Core& core = engine.core;
+  Holds holds = core.holds;
+  holds[uid] = request.profile;
+  if (auto failed = storeHolds(core.settings.configFolder, holds))
+    return fault(500, "Cannot keep the hold: " + *failed + ".");
+  core.holds = std::move(holds);
+  if (camera == nullptr) return Answer{200, heldAnswer(core.holds, uid, request.profile, {})};
+  applyProfile(engine, loaded, *camera, reply,
+               [holds = core.holds, uid, name = request.profile](const std::string& applied, bool) {
+                 return Answer{200, heldAnswer(holds, uid, name, applied)};
+               });
+  return std::nullopt;
+}
+
+Answer releaseHold(Engine& engine, const ReleaseHold& request) {
+  Core& core = engine.core;
+  std::string uid;
+  if (request.device && core.holds.count(*request.device) != 0) {
+    uid = *request.device;  // a held camera that is not there, by its uid
+  } else {
+    const CameraDevice* camera = selectedDevice(
+        core.cameras.devices, request.device ? std::optional<std::string_view>(*request.device)
+                                             : std::optional<std::string_view>());
+    if (camera == nullptr) return fault(422, deviceNotFound);
+    uid = camera->uid;
+  }
+  const auto hold = core.holds.find(uid);
+  if (hold == core.holds.end()) return fault(404, "This camera is not held.");
+  const std::string profile = hold->second;
+  Holds holds = core.holds;
+  holds.erase(uid);
+  if (auto failed = storeHolds(core.settings.configFolder, holds))
+    return fault(500, "Cannot release the hold: " + *failed + ".");
+  core.holds = std::move(holds);
+  return Answer{200, releasedAnswer(core.holds, uid, profile)};
+}
+
+// The presets file, or the answer saying why it cannot be used.
+std::variant<std::vector<Preset>, Answer> storedPresets(const Engine& engine) {
+  PresetsLoad load = loadPresets(engine.core.settings.configFolder);
+  if (!load.fault.empty()) return fault(500, "The presets cannot be read: " + load.fault + ".");
+  return std::move(load.presets);
+}
+
+Answer listPresets(Engine& engine, const ListPresets& request) {
+  auto presets = storedPresets(engine);
+  if (auto* answer = std::get_if<Answer>(&presets)) return *answer;
+  std::optional<std::string> uid;
+  if (request.device) {
+    const CameraDevice* camera = deviceMatching(engine.core.cameras.devices, *request.device);
+    if (camera == nullptr) return fault(422, deviceNotFound);
+    uid = camera->uid;
+  }
+  std::vector<const Preset*> shown;
+  for (const Preset& preset : std::get<std::vector<Preset>>(presets))
+    if (!uid || preset.profile.uid == *uid) shown.push_back(&preset);
+  return Answer{200, presetsAnswer(shown)};
+}
+
+Answer savePreset(Engine& engine, const SavePreset& request) {
+  if (!isProfileName(request.name)) return fault(400, profileNameRule);
+  auto stored = storedPresets(engine);
+  if (auto* answer = std::get_if<Answer>(&stored)) return *answer;
+  const CameraDevice* camera = freshDevice(engine, request.device);
+  publish(engine);
+  if (camera == nullptr) return fault(422, deviceNotFound);
+  Preset preset{request.name, presetOf(*camera)};
+  if (preset.profile.controls.empty())
+    return fault(422, "This camera has no pan, tilt, zoom or focus to keep.");
+  auto& presets = std::get<std::vector<Preset>>(stored);
+  std::erase_if(presets, [&](const Preset& old) {
+    return old.name == preset.name && old.profile.uid == preset.profile.uid;
+  });
+  presets.push_back(preset);
+  if (auto failed = storePresets(engine.core.settings.configFolder, presets))
+    return fault(500, "Cannot keep the preset: " + *failed + ".");
+  return Answer{200, presetAnswer(preset)};
+}
+
+// The named preset of the camera the request names, or why there is none.
+std::variant<Preset, Answer> cameraPreset(Engine& engine, const std::string& name,
+                                          const std::optional<std::string>& device) {
+  if (!isProfileName(name)) return fault(400, profileNameRule);
+  auto stored = storedPresets(engine);
+  if (auto* answer = std::get_if<Answer>(&stored)) return *answer;
+  const CameraDevice* camera =
+      selectedDevice(engine.core.cameras.devices, device ? std::optional<std::string_view>(*device)
+                                                         : std::optional<std::string_view>());
+  if (camera == nullptr) return fault(422, deviceNotFound);
+  const Preset* preset = presetNamed(std::get<std::vector<Preset>>(stored), camera->uid, name);
+  if (preset == nullptr) return fault(404, "This camera has no preset named " + name + ".");
+  return *preset;
+}
+
+std::optional<Answer> recallPreset(Engine& engine, const RecallPreset& request,
+                                   const Reply& reply) {
+  auto preset = cameraPreset(engine, request.name, request.device);
+  if (auto* answer = std::get_if<Answer>(&preset)) return *answer;
+  const Profile& profile = std::get<Preset>(preset).profile;
+  const CameraDevice* camera = profileCamera(engine.core.cameras.devices, profile);
+  if (camera == nullptr) return Answer{422, *failureAnswer(deviceNotFound, true)};
+  const ObjectId id = camera->objectId;
+  rereadDevice(engine, id);
+  camera = deviceWithId(engine, id);
+  if (camera == nullptr) return Answer{422, *failureAnswer(deviceNotFound, true)};
+  applyProfile(engine, profile, *camera, reply, plainApply);
+  return std::nullopt;
+}
+
+Answer deletePreset(Engine& engine, const DeletePreset& request) {
+  auto preset = cameraPreset(engine, request.name, request.device);
+  if (auto* answer = std::get_if<Answer>(&preset)) return *answer;
+  const Preset& gone = std::get<Preset>(preset);
+  auto stored = storedPresets(engine);
+  if (auto* answer = std::get_if<Answer>(&stored)) return *answer;
+  auto& presets = std::get<std::vector<Preset>>(stored);
+  std::erase_if(presets, [&](const Preset& old) {
+    return old.name == gone.name && old.profile.uid == gone.profile.uid;
+  });
+  if (auto failed = storePresets(engine.core.settings.configFolder, presets))
+    return fault(500, "Cannot delete the preset: " + *failed + ".");
+  return Answer{200, deletedPresetAnswer(gone)};
+}
+
+template <typename... Handlers>
+struct Overloaded : Handlers... {
+  using Handlers::operator()...;
+};
+template <typename... Handlers>
+Overloaded(Handlers...) -> Overloaded<Handlers...>;
+
+}  // namespace
+
+std::optional<Answer> answerRequest(Engine& engine, Request& request, const Reply& reply) {
+  return std::visit(
+      Overloaded{
+          [&](const ListCameras&) -> std::optional<Answer> { return listCameras(engine); },
+          [&](const RunCommand& r) -> std::optional<Answer> { return runCommand(engine, r); },
+          [&](const ListProfiles&) -> std::optional<Answer> {
+            return Answer{200, profilesAnswer(storedProfiles(engine.core.settings.configFolder),
+                                              engine.core.holds)};
+          },
+          [&](const SaveProfile& r) -> std::optional<Answer> { return saveProfile(engine, r); },
+          [&](const ApplyProfile& r) { return applyNamedProfile(engine, r, reply); },
+          [&](const DeleteProfile& r) -> std::optional<Answer> { return deleteProfile(engine, r); },
+          [&](const ListHolds&) -> std::optional<Answer> {
+            return Answer{200, holdsAnswer(engine.core.holds)};
+          },
+          [&](const HoldProfile& r) { return holdProfile(engine, r, reply); },
+          [&](const ReleaseHold& r) -> std::optional<Answer> { return releaseHold(engine, r); },
+          [&](const ListPresets& r) -> std::optional<Answer> { return listPresets(engine, r); },
+          [&](const SavePreset& r) -> std::optional<Answer> { return savePreset(engine, r); },
+          [&](const RecallPreset& r) { return recallPreset(engine, r, reply); },
+          [&](const DeletePreset& r) -> std::optional<Answer> { return deletePreset(engine, r); },
+      },
+      request);
+}
+
+}  // namespace camknob::engine

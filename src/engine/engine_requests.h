@@ -1,0 +1,77 @@
+// What a client can ask of the engine, each request as a plain record, and
+// the engine's answer. The HTTP API turns each route and body into one of
+// these; the engine turns each into one answer.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace camknob::engine {
+
+// The cameras as `camknob list` prints them, read at that moment.
+struct ListCameras {};
+
+// One of camknob's commands, as its command line (the command word first,
+// then options and values, as camknob takes them), answered with the
+// document camknob prints for that line. With `delta`, a `set` whose value is
+// the control's current value plus the delta, held to its range: the line
+// then has no --value, which the engine adds.
+struct RunCommand {
+  std::vector<std::string> texts;
+  std::optional<double> delta;
+};
+
+// Profiles, stored by name in the profiles folder (camknob-profile's format).
+struct ListProfiles {};
+struct SaveProfile {
+  std::string name;
+  std::optional<std::string> device;  // camknob's --device rules; the first camera without it
+};
+struct ApplyProfile {
+  std::string name;
+  std::optional<std::string> device;  // else the camera the profile was saved from
+};
+struct DeleteProfile {
+  std::string name;
+};
+
+// Holds: "keep this camera at this profile", by the camera's uid.
+struct ListHolds {};
+struct HoldProfile {
+  std::string profile;
+  std::optional<std::string> device;  // else the camera the profile was saved from
+};
+struct ReleaseHold {
+  std::optional<std::string> device;  // camknob's --device rules; the first camera without it
+};
+
+// Pan/tilt presets: a camera's position, zoom and focus under a name.
+struct ListPresets {
+  std::optional<std::string> device;  // only that camera's; every camera's without it
+};
+struct SavePreset {
+  std::string name;
+  std::optional<std::string> device;
+};
+struct RecallPreset {
+  std::string name;
+  std::optional<std::string> device;
+};
+struct DeletePreset {
+  std::string name;
+  std::optional<std::string> device;
+};
+
+using Request = std::variant<ListCameras, RunCommand, ListProfiles, SaveProfile, ApplyProfile,
+                             DeleteProfile, ListHolds, HoldProfile, ReleaseHold, ListPresets,
+                             SavePreset, RecallPreset, DeletePreset>;
+
+// An HTTP status and a JSON document of one line.
+struct Answer {
+  int status;
+  std::string body;
+};
+
+}  // namespace camknob::engine

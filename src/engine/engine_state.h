@@ -1,0 +1,99 @@
+// Inside the engine: its one place of state, and the steps its thread takes.
+// Only the engine's own files include this.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <future>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "engine/camera_list.h"
+#include "engine/engine.h"
+#include "engine/hold_store.h"
+
+namespace camknob::engine {
+
+using Clock = std::chrono::steady_clock;
+
+// How long a device is given to settle after a write before it is read again
+// for the event stream, as camknob waits before its answer.
+inline constexpr std::chrono::milliseconds settleTime{80};
+
+// While an event stream is open, each camera is read this often.
+inline constexpr std::chrono::milliseconds pollInterval{1000};
+
+// After another program opened a held camera: when to look whether it reset
+// the camera (many do as they start a stream), counted from the open.
+inline constexpr std::array<std::chrono::milliseconds, 4> holdChecksAfterOpen{
+    std::chrono::milliseconds{150}, std::chrono::milliseconds{400}, std::chrono::milliseconds{800},
+    std::chrono::milliseconds{2000}};
+
+// An answer given later, from a step the engine takes when its time comes.
+using Reply = std::shared_ptr<std::promise<Answer>>;
+
+struct Job {
+  Request request;
+  Reply reply;
+};
+
+// What the engine thread alone touches.
+struct Core {
+  EngineSettings settings;
+  CameraList cameras;
+  Holds holds;
+  std::map<ObjectId, Clock::time_point> settleAt;                        // devices to read again
+  std::multimap<Clock::time_point, std::function<void(Engine&)>> later;  // steps to take then
+  int newsDescriptor = -1;
+  Clock::time_point nextNewsCheck{};  // without a descriptor: when to ask the service
+  Clock::time_point nextPoll{};       // while a stream is open
+};
+
+struct Engine {
+  // Shared with the threads that submit requests and wait for states.
+  std::mutex mutex;
+  std::condition_variable stateChanged;
+  std::deque<Job> inbox;
+  bool stopping = false;
+  int listeners = 0;
+  Published published{0, nullptr};
+  int wakeRead = -1;  // a pipe whose reading end the engine thread watches
+  int wakeWrite = -1;
+  std::thread thread;
+  // The engine thread's own.
+  Core core;
+};
+
+// Publishes the cameras' list as it is now, when it differs from the last
+// state published (or always, with `force`).
+void publish(Engine& engine, bool force = false);
+
+// Reads the device again (asking the device, not what was read before) into
+// the list; whether its readings changed.
+bool rereadDevice(Engine& engine, ObjectId deviceId);
+
+// Reads every camera again, looking at the system's devices afresh.
+void rereadAll(Engine& engine);
+
+// The device is read again for the event stream once it had time to settle
+// after a write.
+void settleLater(Engine& engine, ObjectId deviceId);
+
+// Takes the step at that time, on the engine thread.
+void later(Engine& engine, Clock::duration delay, std::function<void(Engine&)> step);
+
+// The held camera is at its profile again, or is written to be: its readings
+// are compared with the profile and, where one differs, the profile is
+// applied. Nothing when the camera is not held or not there.
+void keepHeld(Engine& engine, const std::string& uid);
+
+// The answer to one request; nothing when the request is answered later
+// through the reply.
+std::optional<Answer> answerRequest(Engine& engine, Request& request, const Reply& reply);
+
+}  // namespace camknob::engine

@@ -1,0 +1,61 @@
+#include "engine/command_requests.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "support/records.h"
+#include "text/number_text.h"
+
+namespace camknob {
+namespace {
+
+using engine::coalescingKey;
+using engine::RunCommand;
+using engine::valueAfterDelta;
+
+TEST(CommandRequests, DeltaIsAddedAndHeldToTheRange) {
+  CameraControl control = testing::bareControl(41);
+  control.value = 100;
+  control.minimum = 0;
+  control.maximum = 255;
+  struct Case {
+    double delta;
+    std::optional<double> written;
+  };
+  const double inf = std::numeric_limits<double>::infinity();
+  const Case cases[] = {{10, 110},          {-0.25, 99.75},      {500, 255},
+                        {-500, 0},          {inf, std::nullopt}, {std::nan(""), std::nullopt},
+                        {1e-7, 100.0000001}};
+  for (const Case& c : cases) {
+    const auto text = valueAfterDelta(control, c.delta);
+    EXPECT_EQ(text.has_value(), c.written.has_value()) << c.delta;
+    if (text && c.written) {
+      EXPECT_EQ(parseDouble(*text), c.written) << *text;
+    }
+  }
+  control.maximum = std::nullopt;
+  EXPECT_EQ(valueAfterDelta(control, 1e3), "1100");
+  control.value = std::nullopt;
+  EXPECT_EQ(valueAfterDelta(control, 1), std::nullopt);
+}
+
+TEST(CommandRequests, OnlyPlainSetsOfOneControlCoalesce) {
+  const auto key = [](std::vector<std::string> texts, std::optional<double> delta = {}) {
+    return coalescingKey(RunCommand{std::move(texts), delta});
+  };
+  const auto a = key({"set", "--control", "zoom", "--value", "1"});
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a, key({"set", "--value", "9", "--control", "zoom"}));
+  EXPECT_NE(a, key({"set", "--device", "x", "--control", "zoom", "--value", "1"}));
+  EXPECT_NE(a, key({"set", "--control", "focus", "--value", "1"}));
+  EXPECT_EQ(key({"set", "--control", "zoom"}, 1.0), std::nullopt);  // a delta depends on the last
+  EXPECT_EQ(key({"set", "--control", "zoom"}), std::nullopt);
+  EXPECT_EQ(key({"auto", "--control", "zoom", "--value", "1"}), std::nullopt);
+  EXPECT_EQ(key({"move", "--control", "zoom", "--value", "1"}), std::nullopt);
+  EXPECT_EQ(key({}), std::nullopt);
+}
+
+}  // namespace
+}  // namespace camknob

@@ -1,0 +1,72 @@
+// Running the engine over a simulated system in a test: a fixture loaded,
+// the engine started with a configuration folder of its own, and requests
+// answered one at a time.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "commands/dispatch.h"
+#include "engine/engine.h"
+#include "support/sim_support.h"
+
+namespace camknob::testing {
+
+inline std::string temporaryFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "camknob-engine-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp";
+  return pattern;
+}
+
+// The engine over the fixture; stopped and its folder removed at the end.
+struct RunningEngine {
+  std::string folder;
+  std::shared_ptr<engine::Engine> engine;
+
+  explicit RunningEngine(std::string_view fixture, std::string configFolder = temporaryFolder())
+      : folder(std::move(configFolder)) {
+    useFixture(fixture);
+    engine = engine::startEngine({folder});
+  }
+  RunningEngine(const RunningEngine&) = delete;
+  RunningEngine& operator=(const RunningEngine&) = delete;
+  ~RunningEngine() {
+    stop();
+    std::filesystem::remove_all(folder);
+  }
+  void stop() {
+    if (engine) engine::stopEngine(*engine);
+    engine.reset();
+  }
+  engine::Answer ask(engine::Request request) const {
+    return engine::submit(*engine, std::move(request)).get();
+  }
+  engine::Answer command(std::vector<std::string> texts) const {
+    return ask(engine::RunCommand{std::move(texts), std::nullopt});
+  }
+};
+
+// camknob's own answer to the line over the fixture, without its newline.
+inline std::pair<int, std::string> cliAnswer(std::string_view fixture,
+                                             const std::vector<std::string>& texts) {
+  useFixture(fixture);
+  std::vector<std::string_view> views(texts.begin(), texts.end());
+  std::ostringstream out;
+  const int status = applyCommand(CommandLine{views}, out);
+  std::string text = out.str();
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  return {status, text};
+}
+
+inline nlohmann::json parsed(const std::string& body) {
+  return nlohmann::json::parse(body);
+}
+
+}  // namespace camknob::testing
