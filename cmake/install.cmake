@@ -2,7 +2,12 @@
 # Debian package CPack makes of it.
 include(GNUInstallDirs)
 
-install(TARGETS camknob camknob-profile camknob-sim camknob-profile-sim
+# camknobd and camknobd-sim are built only where cpp-httplib is found.
+set(daemons)
+if(TARGET camknobd)
+  set(daemons camknobd camknobd-sim)
+endif()
+install(TARGETS camknob camknob-profile camknob-sim camknob-profile-sim ${daemons}
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # Manual pages, compressed as Debian keeps them where gzip is at hand.

@@ -1,0 +1,98 @@
+#include "http/command_body.h"
+
+#include <array>
+#include <cmath>
+
+#include "text/number_text.h"
+
+namespace camknob::http {
+
+namespace {
+
+// The options, in the order they go on the line, after the command word.
+struct OptionField {
+  FieldRule rule;
+  std::string_view option;
+};
+
+constexpr std::array<OptionField, 7> optionFields{{
+    {{"device", FieldKind::Text, false}, "--device"},
+    {{"control", FieldKind::Text, false}, "--control"},
+    {{"value", FieldKind::TextOrNumber, false}, "--value"},
+    {{"enabled", FieldKind::Switch, false}, "--enabled"},
+    {{"pan", FieldKind::TextOrNumber, false}, "--pan"},
+    {{"tilt", FieldKind::TextOrNumber, false}, "--tilt"},
+    {{"speed", FieldKind::TextOrNumber, false}, "--speed"},
+}};
+
+constexpr std::size_t deviceField = 0;
+constexpr std::size_t valueField = 2;
+constexpr std::size_t speedField = 6;
+static_assert(optionFields[deviceField].rule.key == "device");
+static_assert(optionFields[valueField].rule.key == "value");
+static_assert(optionFields[speedField].rule.key == "speed");
+constexpr std::size_t commandField = optionFields.size();
+constexpr std::size_t deltaField = commandField + 1;
+
+constexpr std::array<FieldRule, optionFields.size() + 2> commandRules() {
+  std::array<FieldRule, optionFields.size() + 2> rules{};
+  for (std::size_t at = 0; at < optionFields.size(); ++at) rules[at] = optionFields[at].rule;
+  rules[commandField] = {"command", FieldKind::Text, true};
+  rules[deltaField] = {"delta", FieldKind::Number, false};
+  return rules;
+}
+
+constexpr auto rules = commandRules();
+
+// The fields "stop" takes besides the command: the others would contradict it.
+bool stopTakes(std::string_view key) {
+  return key == "device" || key == "speed";
+}
+
+engine::RunCommand stopLine(const FieldTexts& texts) {
+  engine::RunCommand command{{"move"}, std::nullopt};
+  if (texts[deviceField])
+    command.texts.insert(command.texts.end(), {"--device", *texts[deviceField]});
+  command.texts.insert(command.texts.end(), {"--pan", "0", "--tilt", "0"});
+  if (texts[speedField]) command.texts.insert(command.texts.end(), {"--speed", *texts[speedField]});
+  return command;
+}
+
+}  // namespace
+
+std::span<const FieldRule> commandFields() {
+  return rules;
+}
+
+std::variant<engine::RunCommand, std::string> commandOf(const FieldTexts& texts) {
+  const std::string& word = *texts[commandField];
+
+  if (word == "stop") {
+    for (std::size_t at = 0; at < rules.size(); ++at)
+      if (at != commandField && texts[at] && !stopTakes(rules[at].key))
+        return "\"" + std::string(rules[at].key) + "\" does not go with the command \"stop\".";
+    return stopLine(texts);
+  }
+
+  engine::RunCommand command{{word}, std::nullopt};
+  if (const auto& delta = texts[deltaField]) {
+    if (word != "set") return std::string("\"delta\" goes only with the command \"set\".");
+    if (texts[valueField]) return std::string("\"delta\" and \"value\" cannot both be given.");
+    const std::optional<double> number = parseDouble(*delta);
+    if (!number || !std::isfinite(*number))
+      return std::string("\"delta\" must be a finite number.");
+    command.delta = *number;
+  }
+  for (std::size_t at = 0; at < optionFields.size(); ++at)
+    if (texts[at])
+      command.texts.insert(command.texts.end(), {std::string(optionFields[at].option), *texts[at]});
+  return command;
+}
+
+std::variant<engine::RunCommand, std::string> readCommandBody(const JsonObject& body) {
+  auto read = readFields(body, rules);
+  if (auto* fault = std::get_if<std::string>(&read)) return std::move(*fault);
+  return commandOf(std::get<FieldTexts>(read));
+}
+
+}  // namespace camknob::http
