@@ -118,6 +118,14 @@ std::variant<Rejection, const Route*> gateOf(ApiState& state, const httplib::Req
   return passGate(GateKeys{state.acceptedHosts, state.token, sessions}, headOf(request));
 }
 
+// The methods whose Content-Length body the library reads before it hands
+// the request to a handler.
+bool libraryReadsBody(const std::string& method) {
+  return method == "POST" || method == "PUT" || method == "PATCH" || method == "DELETE";
+}
+
+}  // namespace
+
 void answerRequest(ApiState& state, const httplib::Request& request, httplib::Response& response,
                    std::string_view body) {
   try {
@@ -130,14 +138,6 @@ void answerRequest(ApiState& state, const httplib::Request& request, httplib::Re
     reject(response, {500, libraryStatusMessage(500)});
   }
 }
-
-// The methods whose Content-Length body the library reads before it hands
-// the request to a handler.
-bool libraryReadsBody(const std::string& method) {
-  return method == "POST" || method == "PUT" || method == "PATCH" || method == "DELETE";
-}
-
-}  // namespace
 
 void installApiHandlers(httplib::Server& server, ApiState& state) {
   server.set_pre_routing_handler(

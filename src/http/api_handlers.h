@@ -13,10 +13,18 @@
 
 #include <httplib.h>
 
+#include <string_view>
+
 #include "http/api_state.h"
 
 namespace camknob::http {
 
 void installApiHandlers(httplib::Server& server, ApiState& state);
+
+// One request's answer once its body is read: the checks, the size, then the
+// route. The handlers above call it; so does a harness that makes requests
+// in memory.
+void answerRequest(ApiState& state, const httplib::Request& request, httplib::Response& response,
+                   std::string_view body);
 
 }  // namespace camknob::http
