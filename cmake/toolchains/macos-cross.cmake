@@ -122,6 +122,11 @@ set(CMAKE_MODULE_LINKER_FLAGS_INIT "${camknob_link_flags} -stdlib=libc++")
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# pkg-config is the host's and would name the host's .pc files (Debian's
+# cpp-httplib among them): it looks only in the SDK, where there are none.
+set(ENV{PKG_CONFIG_LIBDIR} "${CAMKNOB_MACOS_SDK}/usr/lib/pkgconfig")
+set(ENV{PKG_CONFIG_PATH} "")
+set(ENV{PKG_CONFIG_SYSROOT_DIR} "${CAMKNOB_MACOS_SDK}")
 
 # A header-only library the SDK lacks: the folder is searched after the SDK
 # by the compiler, and find_path/find_file look in it too.
