@@ -90,7 +90,7 @@ void takeNews(Engine& engine) {
     for (const CameraDevice& device : engine.core.cameras.devices) {
       if (device.objectId != opened || engine.core.holds.count(device.uid) == 0) continue;
       for (const auto delay : holdChecksAfterOpen)
-        later(engine, delay, [uid = device.uid](Engine& e) { keepHeld(e, uid); });
+        later(engine, delay, [uid = device.uid](Engine& e) { keepHeld(e, uid, Keeping::always); });
     }
   }
 }

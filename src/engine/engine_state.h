@@ -28,8 +28,9 @@ inline constexpr std::chrono::milliseconds settleTime{80};
 // While an event stream is open, each camera is read this often.
 inline constexpr std::chrono::milliseconds pollInterval{1000};
 
-// After another program opened a held camera: when to look whether it reset
-// the camera (many do as they start a stream), counted from the open.
+// After another program opened a held camera: when to write its profile
+// again, in case the program reset the camera (many do as they start a
+// stream), counted from the open.
 inline constexpr std::array<std::chrono::milliseconds, 4> holdChecksAfterOpen{
     std::chrono::milliseconds{150}, std::chrono::milliseconds{400}, std::chrono::milliseconds{800},
     std::chrono::milliseconds{2000}};
@@ -87,10 +88,19 @@ void settleLater(Engine& engine, ObjectId deviceId);
 // Takes the step at that time, on the engine thread.
 void later(Engine& engine, Clock::duration delay, std::function<void(Engine&)> step);
 
-// The held camera is at its profile again, or is written to be: its readings
-// are compared with the profile and, where one differs, the profile is
-// applied. Nothing when the camera is not held or not there.
-void keepHeld(Engine& engine, const std::string& uid);
+// How a held camera is kept at its profile.
+enum class Keeping {
+  whereDiffering,  // the profile is applied when a reading differs from it
+  // Applied whatever the readings: after another program opened the camera,
+  // the driver may answer from the values it last set while the camera reset
+  // them (uvcvideo reads most controls from the camera only once).
+  always,
+};
+
+// The held camera is at its profile again, or is written to be: it is read
+// afresh and, as `keeping` says, the profile is applied. Nothing when the
+// camera is not held or not there.
+void keepHeld(Engine& engine, const std::string& uid, Keeping keeping = Keeping::whereDiffering);
 
 // The answer to one request; nothing when the request is answered later
 // through the reply.

@@ -40,7 +40,7 @@ void later(Engine& engine, Clock::duration delay, std::function<void(Engine&)> s
   engine.core.later.emplace(Clock::now() + delay, std::move(step));
 }
 
-void keepHeld(Engine& engine, const std::string& uid) {
+void keepHeld(Engine& engine, const std::string& uid, Keeping keeping) {
   Core& core = engine.core;
   const auto hold = core.holds.find(uid);
   if (hold == core.holds.end()) return;
@@ -70,7 +70,7 @@ void keepHeld(Engine& engine, const std::string& uid) {
   bool differs = false;
   for (const StepOutcome& outcome : stepOutcomes(steps, unwritten, camera))
     differs = differs || outcome.result == StepResult::differs;
-  if (differs) {
+  if (differs || keeping == Keeping::always) {
     (void)writeSteps(steps);
     rereadDevice(engine, deviceId);
     settleLater(engine, deviceId);

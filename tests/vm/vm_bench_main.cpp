@@ -1,12 +1,16 @@
 // How camknob's listing compares with v4l2-ctl --list-ctrls on the same
 // camera, the virtual camera under uvcvideo in the VM: wall time per run and
 // ioctls per control. It prints the figures; it judges nothing.
+//
+//   camknob_vm_bench            the listing
+//   camknob_vm_bench camknobd   camknobd's changes (camknobd_bench.h)
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "camknobd_bench.h"
 #include "ioctl_count.h"
 #include "runner/boot.h"
 #include "runner/host_tools.h"
@@ -42,7 +46,12 @@ Timing millisecondsPerRun(const vm::Boot& boot, const std::string& tool) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "camknobd") return camknob::vmtests::camknobdBench();
+  if (argc != 1) {
+    std::printf("usage: camknob_vm_bench [camknobd]\n");
+    return 2;
+  }
   const auto v4l2Ctl = vm::findProgram("v4l2-ctl");
   const auto strace = vm::findProgram("strace");
   if (!v4l2Ctl || !strace) {

@@ -6,9 +6,22 @@
 
 namespace camknob::vmtests {
 
+namespace {
+
+std::optional<std::string> built(const char* path) {
+  if (std::string_view(path).empty()) return std::nullopt;
+  return path;
+}
+
+}  // namespace
+
 GuestPrograms guestPrograms() {
-  return GuestPrograms{CAMKNOB_PATH, CAMKNOB_PROFILE_PATH, vm::findProgram("v4l2-ctl"),
-                       vm::findProgram("strace")};
+  return GuestPrograms{CAMKNOB_PATH,
+                       CAMKNOB_PROFILE_PATH,
+                       vm::findProgram("v4l2-ctl"),
+                       vm::findProgram("strace"),
+                       built(CAMKNOBD_PATH),
+                       built(CAMKNOBD_CHECK_PATH)};
 }
 
 vm::Guest vmGuest() {
@@ -20,6 +33,10 @@ vm::Guest vmGuest() {
   guest.hostBinaries.push_back(programs.camknobProfile);
   if (programs.v4l2Ctl) guest.hostBinaries.push_back(*programs.v4l2Ctl);
   if (programs.strace) guest.hostBinaries.push_back(*programs.strace);
+  if (programs.camknobd && programs.camknobdCheck) {
+    guest.hostBinaries.push_back(*programs.camknobd);
+    guest.hostBinaries.push_back(*programs.camknobdCheck);
+  }
 
   // Steps run in this order. A test file adds its own with a function like
   // infrastructureSteps(), declared in vm_plan.h and appended here; its tests
@@ -27,6 +44,7 @@ vm::Guest vmGuest() {
   for (vm::Step& step : infrastructureSteps(programs)) guest.steps.push_back(std::move(step));
   for (vm::Step& step : camknobSteps(programs)) guest.steps.push_back(std::move(step));
   for (vm::Step& step : profileSteps(programs)) guest.steps.push_back(std::move(step));
+  for (vm::Step& step : camknobdSteps(programs)) guest.steps.push_back(std::move(step));
   return guest;
 }
 

@@ -23,6 +23,9 @@ struct GuestPrograms {
   std::string camknobProfile;          // always
   std::optional<std::string> v4l2Ctl;  // when the host has v4l-utils
   std::optional<std::string> strace;   // when the host has strace
+  // Where camknobd is built: it and its client, camknobd-check.
+  std::optional<std::string> camknobd;
+  std::optional<std::string> camknobdCheck;
 };
 
 GuestPrograms guestPrograms();
@@ -36,6 +39,10 @@ std::vector<vm::Step> camknobSteps(const GuestPrograms& programs);
 
 // Steps of camknob-profile's checks (profile_vm_test.cpp).
 std::vector<vm::Step> profileSteps(const GuestPrograms& programs);
+
+// Steps of camknobd's checks (camknobd_vm_test.cpp). They unplug the camera
+// and plug it back, so they come last.
+std::vector<vm::Step> camknobdSteps(const GuestPrograms& programs);
 
 vm::Guest vmGuest();
 vm::BootSettings bootSettings();

@@ -11,6 +11,9 @@ namespace camknob::vm {
 // Where the guest keeps the virtual camera's log of received SET_CUR
 // requests (see virtual_camera/request_log.h).
 inline constexpr const char* guestCameraLog = "/tmp/camera.log";
+// The same lines, each after the CLOCK_MONOTONIC nanoseconds at which the
+// request arrived, and "RESET" lines (virtual_camera_main.cpp).
+inline constexpr const char* guestCameraTimedLog = "/tmp/camera-timed.log";
 
 // The unprivileged user steps can run as: nobody / nogroup. The guest also
 // has root and a "video" group (44) without members.

@@ -47,8 +47,8 @@ std::string initScript(const Guest& guest, const std::vector<std::string>& modul
   if (guest.virtualCamera)
     script += std::string("mkdir -p /dev/gadget\n") +
               "mount -t gadgetfs gadgetfs /dev/gadget\n"
-              "camknob-virtual-camera " +
-              guestCameraLog + " /dev/gadget &\n";
+              "camknob-virtual-camera --timed-log " +
+              guestCameraTimedLog + " " + guestCameraLog + " /dev/gadget &\n";
   const std::vector<std::string> nodes = expectedVideoNodes(guest);
   if (!nodes.empty()) {
     script += "camknob-vm-step wait-for 30000";

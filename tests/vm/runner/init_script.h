@@ -10,7 +10,7 @@ namespace camknob::vm {
 
 // Mounts proc, sysfs, devtmpfs and a tmpfs on /tmp; loads the modules (file
 // names in /lib/modules, in order; vivid with one capture node); starts the
-// virtual camera on gadgetfs with its log in /tmp; waits up to 30 s for the
+// virtual camera on gadgetfs with its logs in /tmp; waits up to 30 s for the
 // expected video nodes; runs each step through camknob-vm-step; powers off.
 std::string initScript(const Guest& guest, const std::vector<std::string>& moduleFileNames);
 

@@ -8,9 +8,16 @@
 namespace camknob::virtual_camera {
 
 CameraState initialCameraState() {
-  CameraState state{{}, RequestError::none, defaultProbe(), defaultProbe()};
+  CameraState state{{}, RequestError::none, defaultProbe(), defaultProbe(), false, 0};
   for (const ControlSpec& control : controlTable()) state.current.push_back(control.start);
   return state;
+}
+
+void resetControls(CameraState& state) {
+  const auto& table = controlTable();
+  for (std::size_t i = 0; i < table.size(); ++i)
+    state.current[i] = table[i].defaultValue.empty() ? table[i].start : table[i].defaultValue;
+  ++state.resets;
 }
 
 Answer answerClassRequest(CameraState& state, const ClassRequest& request) {

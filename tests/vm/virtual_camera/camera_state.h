@@ -13,9 +13,17 @@ struct CameraState {
   RequestError lastError;      // what the request error code control reports
   Bytes probe;                 // VideoStreaming probe and commit controls
   Bytes commit;
+  // As some cameras do: every control back to its default (its start value
+  // where it has none) when the host commits a stream's format, which it does
+  // as a program starts streaming. `resets` counts the times it happened.
+  bool resetsOnStream = false;
+  unsigned resets = 0;
 };
 
 CameraState initialCameraState();
+
+// Every control at its default value, or its start value where it has none.
+void resetControls(CameraState& state);
 
 // The streaming probe control's setting when the camera starts.
 Bytes defaultProbe();

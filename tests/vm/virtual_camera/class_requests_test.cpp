@@ -228,6 +228,33 @@ TEST(VirtualCameraRequests, NegotiatesTheOneStreamingFormat) {
   EXPECT_EQ(answerClassRequest(state, commit).error, RequestError::invalidValueWithinRange);
 }
 
+TEST(VirtualCameraRequests, ACameraThatResetsOnStreamPutsItsDefaultsBackAtTheCommit) {
+  ClassRequest probe{
+      static_cast<std::uint8_t>(Request::setCur), 1, 0, UVC_VS_PROBE_CONTROL, 26, defaultProbe()};
+  ClassRequest commit = probe;
+  commit.selector = UVC_VS_COMMIT_CONTROL;
+  const auto brightness = get(Request::getCur, processing, UVC_PU_BRIGHTNESS_CONTROL, 2);
+  const auto contrast = get(Request::getCur, processing, UVC_PU_CONTRAST_CONTROL, 2);
+  const auto privacy = get(Request::getCur, terminal, UVC_CT_PRIVACY_CONTROL, 1);
+  for (const bool resets : {false, true}) {
+    CameraState state = initialCameraState();
+    state.resetsOnStream = resets;
+    ASSERT_EQ(answerClassRequest(state, set(processing, UVC_PU_BRIGHTNESS_CONTROL, {25, 0})).error,
+              RequestError::none);
+    ASSERT_EQ(answerClassRequest(state, set(terminal, UVC_CT_PRIVACY_CONTROL, {1})).error,
+              RequestError::none);
+    // Negotiating alone is no stream.
+    ASSERT_EQ(answerClassRequest(state, probe).error, RequestError::none);
+    EXPECT_EQ(answerClassRequest(state, brightness).data, (Bytes{25, 0})) << resets;
+    ASSERT_EQ(answerClassRequest(state, commit).error, RequestError::none);
+    EXPECT_EQ(state.resets, resets ? 1u : 0u);
+    EXPECT_EQ(answerClassRequest(state, brightness).data, resets ? Bytes({0, 0}) : Bytes({25, 0}));
+    // Contrast starts at 60 and has the default 50; privacy has no default.
+    EXPECT_EQ(answerClassRequest(state, contrast).data, resets ? Bytes({50, 0}) : Bytes({60, 0}));
+    EXPECT_EQ(answerClassRequest(state, privacy).data, Bytes{std::uint8_t(resets ? 0 : 1)});
+  }
+}
+
 TEST(VirtualCameraRequests, LogsWritesAsTheyArrived) {
   const ClassRequest speed = set(terminal, UVC_CT_PANTILT_RELATIVE_CONTROL, {1, 5, 0xff, 1});
   EXPECT_EQ(requestLogLine(speed, Answer{RequestError::none, {}}),
@@ -237,6 +264,8 @@ TEST(VirtualCameraRequests, LogsWritesAsTheyArrived) {
   ClassRequest commit{1, 1, 0, UVC_VS_COMMIT_CONTROL, 2, {0xab, 0}};
   EXPECT_EQ(requestLogLine(commit, Answer{RequestError::none, {}}),
             "SET_CUR streaming selector=0x02 len=2 data=ab 00");
+  EXPECT_EQ(timedLogLine(1234567890123, "SET_CUR unit=2 selector=0x02 len=2 data=ec ff"),
+            "1234567890123 SET_CUR unit=2 selector=0x02 len=2 data=ec ff");
 }
 
 TEST(VirtualCameraRequests, DescribesEachControlInItsUnitsBitmap) {

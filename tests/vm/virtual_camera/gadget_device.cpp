@@ -2,6 +2,7 @@
 
 #include <linux/usb/ch9.h>
 #include <linux/usb/gadgetfs.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -66,7 +67,14 @@ void answerStandard(int fd, const usb_ctrlrequest& setup) {
   }
 }
 
-void answerClass(int fd, const usb_ctrlrequest& setup, CameraState& state, int logFd) {
+std::int64_t monotonicNanoseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+}
+
+void answerClass(int fd, const usb_ctrlrequest& setup, CameraState& state,
+                 const GadgetSettings& settings) {
   const bool in = (setup.bRequestType & USB_DIR_IN) != 0;
   ClassRequest request{setup.bRequest,
                        static_cast<std::uint8_t>(setup.wIndex & 0xffu),
@@ -84,9 +92,16 @@ void answerClass(int fd, const usb_ctrlrequest& setup, CameraState& state, int l
     }
     request.data.resize(static_cast<std::size_t>(got));
   }
+  const std::int64_t arrived = monotonicNanoseconds();
+  const unsigned resetsBefore = state.resets;
   const Answer answer = answerClassRequest(state, request);
-  if (request.request == static_cast<std::uint8_t>(Request::setCur))
-    appendLine(logFd, requestLogLine(request, answer));
+  if (request.request == static_cast<std::uint8_t>(Request::setCur)) {
+    const std::string line = requestLogLine(request, answer);
+    appendLine(settings.logFd, line);
+    if (settings.timedLogFd >= 0) appendLine(settings.timedLogFd, timedLogLine(arrived, line));
+  }
+  if (state.resets != resetsBefore && settings.timedLogFd >= 0)
+    appendLine(settings.timedLogFd, timedLogLine(arrived, resetLogLine));
   if (in) {
     if (answer.error == RequestError::none) return reply(fd, answer.data, setup.wLength);
     return refuse(fd, setup);
@@ -98,12 +113,13 @@ void answerClass(int fd, const usb_ctrlrequest& setup, CameraState& state, int l
   // A refused SET_CUR with data: the error code control tells the host.
 }
 
-void answerSetup(int fd, const usb_ctrlrequest& setup, CameraState& state, int logFd) {
+void answerSetup(int fd, const usb_ctrlrequest& setup, CameraState& state,
+                 const GadgetSettings& settings) {
   const unsigned type = setup.bRequestType & USB_TYPE_MASK;
   const unsigned recipient = setup.bRequestType & USB_RECIP_MASK;
   if (type == USB_TYPE_STANDARD) return answerStandard(fd, setup);
   if (type == USB_TYPE_CLASS && recipient == USB_RECIP_INTERFACE)
-    return answerClass(fd, setup, state, logFd);
+    return answerClass(fd, setup, state, settings);
   refuse(fd, setup);
 }
 
@@ -118,12 +134,13 @@ std::string findGadgetFile(const std::string& gadgetDirectory) {
   return {};
 }
 
-std::string serveGadget(int gadgetFd, int logFd) {
+std::string serveGadget(int gadgetFd, const GadgetSettings& settings) {
   const Bytes setup = gadgetfsSetup();
   if (write(gadgetFd, setup.data(), setup.size()) != static_cast<ssize_t>(setup.size()))
     return std::string("writing the descriptors failed: ") + std::strerror(errno);
 
   CameraState state = initialCameraState();
+  state.resetsOnStream = settings.resetsOnStream;
   usb_gadgetfs_event events[5];
   for (;;) {
     const ssize_t got = read(gadgetFd, events, sizeof events);
@@ -141,7 +158,8 @@ std::string serveGadget(int gadgetFd, int logFd) {
     }
     const std::size_t count = static_cast<std::size_t>(got) / sizeof events[0];
     for (std::size_t i = 0; i < count; ++i)
-      if (events[i].type == GADGETFS_SETUP) answerSetup(gadgetFd, events[i].u.setup, state, logFd);
+      if (events[i].type == GADGETFS_SETUP)
+        answerSetup(gadgetFd, events[i].u.setup, state, settings);
   }
 }
 

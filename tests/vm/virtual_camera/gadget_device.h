@@ -10,9 +10,14 @@ namespace camknob::virtual_camera {
 // before the device is configured, such as "dummy_udc"); empty if none.
 std::string findGadgetFile(const std::string& gadgetDirectory);
 
+struct GadgetSettings {
+  int logFd;                    // every SET_CUR, as requestLogLine() writes it
+  int timedLogFd = -1;          // the same lines after the time each arrived, and resets
+  bool resetsOnStream = false;  // CameraState::resetsOnStream
+};
+
 // Writes the descriptors to the opened gadgetfs file and answers the host's
-// requests until the file fails. SET_CUR requests are logged to `logFd`.
-// Returns a message saying why it stopped.
-std::string serveGadget(int gadgetFd, int logFd);
+// requests until the file fails. Returns a message saying why it stopped.
+std::string serveGadget(int gadgetFd, const GadgetSettings& settings);
 
 }  // namespace camknob::virtual_camera

@@ -27,6 +27,10 @@ std::string requestLogLine(const ClassRequest& request, const Answer& answer) {
   return line;
 }
 
+std::string timedLogLine(std::int64_t nanoseconds, const std::string& line) {
+  return std::to_string(nanoseconds) + ' ' + line;
+}
+
 void appendLine(int fd, const std::string& line) {
   const std::string text = line + '\n';
   std::size_t done = 0;

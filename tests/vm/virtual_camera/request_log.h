@@ -2,6 +2,7 @@
 // each, so tests can read what a tool actually sent to the device.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "virtual_camera/class_requests.h"
@@ -13,6 +14,15 @@ namespace camknob::virtual_camera {
 // for one to the streaming interface; a refused write reads "REFUSED ..."
 // with " error=N" (the request error code) at the end.
 std::string requestLogLine(const ClassRequest& request, const Answer& answer);
+
+// A line of the timed log: the CLOCK_MONOTONIC nanoseconds at which the
+// request arrived (the clock every program in the machine shares), a space,
+// and the line.
+std::string timedLogLine(std::int64_t nanoseconds, const std::string& line);
+
+// What the timed log says when the camera reset its controls, at the time
+// the request that made it arrived.
+inline constexpr const char* resetLogLine = "RESET";
 
 // Appends the line and a line feed with one write, so the file holds every
 // line as soon as the request is answered.

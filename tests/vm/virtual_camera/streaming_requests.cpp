@@ -50,6 +50,7 @@ Answer answerStreamingRequest(CameraState& state, const ClassRequest& request) {
       const bool known = request.data[2] == 1 && request.data[3] == 1;
       if (!probe && !known) return refused(RequestError::invalidValueWithinRange);
       stored = negotiated(static_cast<unsigned>(readField(request.data, 0, 2, false)));
+      if (!probe && state.resetsOnStream) resetControls(state);
       return Answer{RequestError::none, {}};
     }
     case Request::getCur:
