@@ -91,14 +91,19 @@ void answerEngine(ApiState& state, const Route& route, const httplib::Request& r
   }
 }
 
+void answerPageFile(const Route& route, httplib::Response& response) {
+  const PageFile* file = pageFile(route.path);
+  if (file == nullptr) return reject(response, {404, "There is no such route."});
+  response.status = 200;
+  response.set_header("Content-Security-Policy", std::string(controlPagePolicy));
+  response.set_content(std::string(file->text), std::string(file->contentType));
+}
+
 void answerRoute(ApiState& state, const Route& route, const httplib::Request& request,
                  std::string_view body, httplib::Response& response) {
   switch (route.kind) {
     case RouteKind::ControlPage:
-      response.status = 200;
-      response.set_header("Content-Security-Policy", std::string(controlPagePolicy));
-      response.set_content(std::string(controlPageHtml()), "text/html; charset=utf-8");
-      return;
+      return answerPageFile(route, response);
     case RouteKind::Login:
       return answerLogin(state, route, request, response);
     case RouteKind::Events:

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "http/command_body.h"
+#include "http/control_page.h"
 
 namespace camknob::http {
 
@@ -45,11 +47,10 @@ RequestReading byDevice(const FieldTexts& texts) {
   return engine::Request{Request{texts[0]}};
 }
 
-using RouteTable = std::array<Route, 17>;
+using ApiRouteTable = std::array<Route, 16>;
 
-const RouteTable& routeTable() {
-  static const RouteTable routes{{
-      {"GET", "/", RouteKind::ControlPage, {}, nullptr},
+const ApiRouteTable& apiRouteTable() {
+  static const ApiRouteTable routes{{
       {"GET", "/login", RouteKind::Login, codeField, nullptr},
       {"GET", "/api/v1/events", RouteKind::Events, {}, nullptr},
       {"POST", "/api/v1/session/page", RouteKind::NewLoginPage, {}, nullptr},
@@ -75,6 +76,19 @@ const RouteTable& routeTable() {
       {"POST", "/api/v1/presets/delete", RouteKind::Engine, nameAndDevice,
        byNameAndDevice<engine::DeletePreset>},
   }};
+  return routes;
+}
+
+// The files of the control page (GET /, GET /page/app.js, ...), then the API.
+const std::vector<Route>& routeTable() {
+  static const std::vector<Route> routes = [] {
+    std::vector<Route> made;
+    for (const PageFile& file : pageFiles())
+      made.push_back({"GET", file.path, RouteKind::ControlPage, {}, nullptr});
+    const ApiRouteTable& api = apiRouteTable();
+    made.insert(made.end(), api.begin(), api.end());
+    return made;
+  }();
   return routes;
 }
 

@@ -2,7 +2,8 @@
 // answers it, and the fields it reads (of the query for GET, of the JSON body
 // for POST). The engine's routes also name how their fields make a request.
 //
-//   GET  /                          the control page (no token needed)
+//   GET  /                          the control page (no token needed), and
+//   GET  /page/NAME                 its other files (http/control_page.h)
 //   GET  /login?code=CODE           one-time code -> session cookie (no token)
 //   GET  /api/v1/events             the cameras' states as server-sent events
 //   POST /api/v1/session/page       a new one-time login page {}

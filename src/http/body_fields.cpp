@@ -14,7 +14,7 @@ constexpr std::string_view kindWanted[] = {
 };
 
 std::string named(std::string_view key) {
-  return "\"" + std::string(key) + "\"";
+  return std::string("\"").append(key).append("\"");
 }
 
 std::optional<std::string> textOf(const JsonNode& node, FieldKind kind) {

@@ -1,13 +1,14 @@
 #include "http/control_page.h"
 
+#include <algorithm>
+
 namespace camknob::http {
 
-std::string_view controlPageHtml() {
-  return "<!DOCTYPE html>\n"
-         "<html lang=\"en\">\n"
-         "<head><meta charset=\"utf-8\"><title>camknobd</title></head>\n"
-         "<body><p>camknobd is running.</p></body>\n"
-         "</html>\n";
+const PageFile* pageFile(std::string_view path) {
+  const std::span<const PageFile> files = pageFiles();
+  const auto found = std::find_if(files.begin(), files.end(),
+                                  [&](const PageFile& file) { return file.path == path; });
+  return found == files.end() ? nullptr : &*found;
 }
 
 }  // namespace camknob::http

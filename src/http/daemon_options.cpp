@@ -7,7 +7,7 @@ namespace camknob::http {
 namespace {
 
 std::string quoted(std::string_view text) {
-  return "\"" + oneLine(text) + "\"";
+  return std::string("\"").append(oneLine(text)).append("\"");
 }
 
 }  // namespace

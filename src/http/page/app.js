@@ -1,0 +1,44 @@
+// The control panel: follows the cameras' states from camknobd's event
+// stream and draws a section per camera. Every request goes to the origin
+// the page came from, with the session cookie of the login.
+
+import { watchCameras } from "./api.js";
+import { cameraView } from "./cameras.js";
+import { profileStore } from "./profiles.js";
+
+const statusTexts = {
+  connecting: "Connecting to camknobd…",
+  connected: "Connected to camknobd.",
+  reconnecting: "Lost the connection to camknobd. Trying again…",
+  "signed-out":
+    "This page is no longer signed in to camknobd. Open the login link camknobd printed at " +
+    "its start, or ask it for a new one.",
+};
+
+function start() {
+  const status = document.getElementById("connection");
+  const cameras = document.getElementById("cameras");
+  const showStatus = (word) => {
+    status.textContent = statusTexts[word];
+    status.dataset.state = word;
+  };
+  showStatus("connecting");
+
+  const profiles = profileStore();
+  const view = cameraView(cameras, profiles);
+  let drawn = false;
+  watchCameras({
+    onStatus: showStatus,
+    onDocument(list) {
+      const arrived = view.show(list);
+      if (!drawn) {
+        drawn = true;
+        performance.mark("controls-drawn");
+        document.body.dataset.ready = "true";
+      }
+      if (arrived) profiles.refresh();
+    },
+  });
+}
+
+start();

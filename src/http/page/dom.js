@@ -1,0 +1,61 @@
+// Small helpers over the DOM: elements made in one call, and ids for labels.
+
+let lastId = 0;
+
+// A new id, unique in the page, for tying a label to its input.
+export function newId(prefix) {
+  lastId += 1;
+  return `${prefix}-${lastId}`;
+}
+
+// element("button", {type: "button", dataset: {role: "home"}}, "Home")
+// Properties go on the element as properties, except `dataset` (data-*
+// attributes), `attributes` (plain attributes) and `on` (event listeners).
+export function element(tag, properties = {}, ...children) {
+  const made = document.createElement(tag);
+  for (const [name, value] of Object.entries(properties)) {
+    if (value === undefined || value === null) continue;
+    if (name === "dataset") Object.assign(made.dataset, value);
+    else if (name === "attributes")
+      for (const [attribute, text] of Object.entries(value)) made.setAttribute(attribute, text);
+    else if (name === "on")
+      for (const [event, listener] of Object.entries(value)) made.addEventListener(event, listener);
+    else made[name] = value;
+  }
+  made.append(...children.filter((child) => child !== null && child !== undefined && child !== false));
+  return made;
+}
+
+// A button of a data-role, its visible text, and words only screen readers
+// hear after it (which name what it acts on).
+export function button(role, text, hidden = "", className = undefined) {
+  return element("button", { type: "button", className, dataset: { role } }, text, hidden ? hiddenText(hidden) : null);
+}
+
+// A unit's symbol beside a number field, or nothing without a unit.
+export function unitMark(unit) {
+  return unit ? element("span", { className: "unit" }, unit.symbol) : null;
+}
+
+// Text for screen readers only (the label of an input whose purpose the row
+// already shows).
+export function hiddenText(text) {
+  return element("span", { className: "hidden-text" }, text);
+}
+
+// A label and the input it names, as siblings in a wrapper.
+export function labelled(labelText, input, wrapperClass = "field") {
+  if (!input.id) input.id = newId("input");
+  return element(
+    "span",
+    { className: wrapperClass },
+    element("label", { htmlFor: input.id }, labelText),
+    input
+  );
+}
+
+// Sets the text of the row's message (nothing hides it).
+export function showMessage(node, text) {
+  node.textContent = text || "";
+  node.hidden = !text;
+}

@@ -1,0 +1,82 @@
+// A camera's presets: where it points, its zoom and focus, under a name
+// (POST /api/v1/presets, .../recall, .../delete; GET /api/v1/presets).
+
+import { getJson, postJson } from "./api.js";
+import { button, element, labelled, showMessage } from "./dom.js";
+
+export function presetsBlock(device) {
+  const uid = device.uid;
+  const list = element("ul", { className: "saved-list", dataset: { role: "preset-list" } });
+  const error = element("p", { className: "error", hidden: true, dataset: { role: "error" } });
+  error.setAttribute("role", "alert");
+  const note = element("p", { className: "note", hidden: true, dataset: { role: "note" } });
+  note.setAttribute("role", "status");
+  const nameField = element("input", {
+    type: "text",
+    maxLength: 64,
+    autocomplete: "off",
+    placeholder: "Desk, door, whiteboard…",
+    dataset: { role: "preset-name" },
+  });
+  const save = element("button", { type: "submit", dataset: { role: "preset-save" } }, "Save position");
+
+  const say = (answer, done) => {
+    showMessage(error, answer.ok ? "" : answer.document.error);
+    showMessage(note, answer.ok ? done : "");
+    return answer.ok;
+  };
+
+  async function refresh() {
+    const answer = await getJson(`/api/v1/presets?device=${encodeURIComponent(uid)}`);
+    if (!answer.ok) return say(answer);
+    list.replaceChildren(
+      ...answer.document.presets.map((preset) => {
+        const body = { name: preset.name, device: uid };
+        const recall = button("preset-recall", "Go to", ` ${preset.name}`);
+        recall.addEventListener("click", async () => {
+          say(await postJson("/api/v1/presets/recall", body), `Went to ${preset.name}.`);
+        });
+        const remove = button("preset-delete", "Delete", ` preset ${preset.name}`, "quiet");
+        remove.addEventListener("click", async () => {
+          if (say(await postJson("/api/v1/presets/delete", body), `Deleted ${preset.name}.`)) await refresh();
+        });
+        return element(
+          "li",
+          { dataset: { preset: preset.name } },
+          element("span", { className: "saved-name" }, preset.name),
+          element("span", { className: "saved-actions" }, recall, remove)
+        );
+      })
+    );
+    if (answer.document.presets.length === 0)
+      list.append(element("li", { className: "empty" }, "No preset yet."));
+  }
+
+  const form = element(
+    "form",
+    { className: "save-line", attributes: { "aria-label": "Save a preset" } },
+    labelled("Preset name", nameField),
+    save
+  );
+  form.addEventListener("submit", async (event) => {
+    event.preventDefault();
+    const wanted = nameField.value.trim();
+    if (say(await postJson("/api/v1/presets", { name: wanted, device: uid }), `Saved ${wanted}.`)) {
+      nameField.value = "";
+      await refresh();
+    }
+  });
+
+  const node = element(
+    "section",
+    { className: "block presets", dataset: { role: "presets" } },
+    element("h3", {}, "Presets"),
+    element("p", { className: "help" }, "A preset keeps where the camera points, with its zoom and focus."),
+    form,
+    list,
+    note,
+    error
+  );
+  refresh();
+  return { node, refresh };
+}

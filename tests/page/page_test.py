@@ -1,0 +1,713 @@
+#!/usr/bin/env python3
+"""The control panel that camknobd serves at GET /, in headless Chromium:
+camknobd-sim runs over a temporary copy of a fixture, the browser opens the
+login link of its start line, and each test works the page as a user would
+and reads the fixture file to see what the camera was told.
+
+    page_test.py --camknobd-sim PATH --camknob-sim PATH [TEST ...]
+    page_test.py --camknobd-sim PATH --screenshot FILE.png
+
+TEST names a class or a class.method (all of them without). Exits with 77
+(CTest's skip) when Chromium, chromedriver or selenium is missing. After
+every test: no request went anywhere but camknobd's own address, and the
+console holds no error. Figures (time to draw, changes a second while
+dragging) are printed, not held to a limit.
+"""
+
+import argparse
+import json
+import os
+import re
+import shutil
+import sys
+import tempfile
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+
+from page_harness import (  # noqa: E402
+    SKIP,
+    Browser,
+    Daemon,
+    Fixture,
+    missing_tools,
+    position_record,
+    run_sim,
+    single,
+    wait_until,
+)
+
+EXAMPLES = os.path.join(os.path.dirname(os.path.dirname(HERE)), "examples")
+PROGRAMS = {}  # "camknobd-sim", "camknob-sim": paths, from the command line
+
+
+def text_of(path):
+    with open(path, encoding="utf-8") as text:
+        return text.read()
+
+
+DEMO = os.path.join(EXAMPLES, "demo-system.json")
+OWN = os.path.join(HERE, "page-test-system.json")
+
+# The widgets of a row, by the data-role of its inputs, selects and buttons.
+SLIDER = {"value", "value-number"}
+NUMBER = {"value-number"}
+MENU = {"menu"}
+AUTOMATIC = {"automatic"}
+ON = {"on"}
+FIXED = set()
+POSITION = {"pan", "tilt", "go", "home"}
+PAD = {"move-up", "move-left", "move-right", "move-down", "stop", "speed"}
+ZOOM = {"zoom-in", "zoom-out"}
+
+# What each control of the two systems must get, by objectId, in list order.
+DEMO_WIDGETS = [
+    (41, SLIDER), (42, SLIDER), (43, SLIDER), (44, SLIDER),
+    (45, SLIDER | AUTOMATIC), (46, SLIDER | AUTOMATIC), (47, SLIDER | AUTOMATIC),
+    (48, SLIDER | AUTOMATIC), (49, SLIDER), (50, MENU),
+    (51, POSITION | ON), (52, PAD | ZOOM | ON),
+    (61, SLIDER), (62, SLIDER), (63, SLIDER), (64, SLIDER),
+]
+OWN_WIDGETS = [
+    (101, SLIDER), (102, SLIDER), (103, MENU), (104, MENU), (105, SLIDER | AUTOMATIC),
+    (106, SLIDER), (107, FIXED), (108, SLIDER), (109, SLIDER | AUTOMATIC), (110, NUMBER),
+    (111, POSITION | ON), (112, PAD | ZOOM | ON),
+    (201, SLIDER),
+]
+
+# The inputs the presets and profiles blocks have besides their lists' buttons.
+BLOCK_ROLES = {
+    "presets": {"preset-name", "preset-save", "preset-recall", "preset-delete"},
+    "profiles": {
+        "profile-name", "profile-save", "profile-apply", "profile-hold", "profile-release",
+        "profile-delete",
+    },
+}
+
+PTZ = "PAGE-PTZ-1"
+REFUSAL_IN_CONSOLE = re.compile(r"/api/v1/\S* - Failed to load resource: the server responded with a status of 422")
+
+# Each input's accessible name as the browser would work it out, for those
+# that have none.
+UNNAMED_INPUTS = """
+const named = (node) => {
+  const labels = node.labels ? [...node.labels].map((label) => label.textContent).join(" ") : "";
+  const by = (node.getAttribute("aria-labelledby") || "").split(/\\s+/)
+    .map((id) => (document.getElementById(id) || {}).textContent || "").join(" ");
+  const own = node.tagName === "BUTTON" ? node.textContent : "";
+  return (labels + by + (node.getAttribute("aria-label") || "") + own).trim();
+};
+return [...document.querySelectorAll("input, select, button")].filter((node) => !named(node))
+  .map((node) => node.outerHTML);
+"""
+
+
+class PageTest(unittest.TestCase):
+    """One camknobd-sim and one browser for the tests of a class, over a
+    copy of FIXTURE."""
+
+    FIXTURE = OWN
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix="camknob-page-")
+        cls.fixture = Fixture(cls.folder, text_of(cls.FIXTURE))
+        cls.original = cls.fixture.read()
+        cls.daemon = Daemon(PROGRAMS["camknobd-sim"], cls.fixture, cls.folder)
+        try:
+            cls.browser = Browser()
+        except Exception:
+            cls.daemon.stop()
+            raise
+        cls.driver = cls.browser.driver
+        cls.open_page()
+
+    @classmethod
+    def open_page(cls):
+        """Logs in with a new link and waits for the cameras to be drawn."""
+        cls.browser.forget_network_log()
+        cls.driver.get(cls.daemon.login_page())
+        wait_until("the page drawn", lambda: cls.driver.execute_script("return document.body.dataset.ready"), 10)
+        return cls.driver.execute_script("return performance.getEntriesByName('controls-drawn')[0].startTime")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.browser.quit()
+        cls.daemon.stop()
+        shutil.rmtree(cls.folder, ignore_errors=True)
+
+    def setUp(self):
+        self.allowed_console = []  # patterns of errors the test makes on purpose
+
+    def tearDown(self):
+        # The page's own requests (the browser's own pages, such as its new tab
+        # page, make others).
+        ours = [r for r in self.browser.requests() if r["document"].startswith(self.daemon.url + "/")]
+        self.assertTrue(ours, "no request of the page was seen")
+        foreign = [r["url"] for r in ours if not r["url"].startswith(self.daemon.url + "/")]
+        self.assertEqual(foreign, [], "requests that left camknobd's address")
+        errors = [
+            entry["message"]
+            for entry in self.browser.console_errors()
+            if not any(pattern.search(entry["message"]) for pattern in self.allowed_console)
+        ]
+        self.assertEqual(errors, [], "errors in the browser console")
+
+    # --- the page -------------------------------------------------------------
+
+    def css(self, selector, within=None):
+        return (within or self.driver).find_elements("css selector", selector)
+
+    def one(self, selector, within=None):
+        found = self.css(selector, within)
+        self.assertEqual(len(found), 1, f"{selector}: {len(found)} found")
+        return found[0]
+
+    def row(self, object_id):
+        return self.one(f'.control[data-object-id="{object_id}"]')
+
+    def roles(self, node):
+        return {each.get_attribute("data-role") for each in self.css("input, select, button", node)}
+
+    def section(self, uid):
+        return self.one(f'section.camera[data-uid="{uid}"]')
+
+    def type_into(self, field, text):
+        from selenium.webdriver.common.keys import Keys
+
+        field.send_keys(Keys.CONTROL, "a")
+        field.send_keys(text, Keys.ENTER)
+
+    def shown_number(self, object_id):
+        return self.one('[data-role="value-number"]', self.row(object_id)).get_attribute("value")
+
+    def wait_shown(self, object_id, text, timeout=5):
+        wait_until(f"control {object_id} shows {text}", lambda: self.shown_number(object_id) == text, timeout)
+
+    def error_of(self, node):
+        message = self.one('[data-role="error"]', node)
+        return message.text if message.is_displayed() else ""
+
+    def click(self, selector, within=None):
+        self.one(selector, within).click()
+
+    def pause(self, seconds):
+        time.sleep(seconds)
+
+    # --- the camera -----------------------------------------------------------
+
+    def wait_property(self, object_id, selector, wanted, timeout=5):
+        """Until the fixture's property is `wanted` (or `wanted(value)`)."""
+        check = wanted if callable(wanted) else (lambda value: value == wanted)
+        if isinstance(wanted, float):  # as the camera keeps it
+            check = lambda value: isinstance(value, (int, float)) and single(value) == single(wanted)
+        return wait_until(
+            f"{selector} of {object_id} is {wanted}",
+            lambda: check(self.fixture.properties(object_id).get(selector)) or None,
+            timeout,
+        )
+
+    def sim(self, *arguments):
+        answer = run_sim(PROGRAMS["camknob-sim"], self.fixture, *arguments)
+        self.assertTrue(answer["ok"], answer)
+        return answer
+
+    # --- checks both systems share ----------------------------------------------
+
+    def check_widgets(self, table):
+        """Each control's row in list order, with the widgets of its shape, and
+        no input, choice or button anywhere else but in the presets and
+        profiles blocks."""
+        rows = self.css(".control")
+        self.assertEqual(
+            [int(row.get_attribute("data-object-id")) for row in rows], [object_id for object_id, _ in table]
+        )
+        devices = {d["properties"]["uid "]: d for d in self.fixture.read()["devices"]}
+        for row, (object_id, roles) in zip(rows, table):
+            with self.subTest(control=object_id):
+                self.assertEqual(self.roles(row), roles)
+                uid = row.get_attribute("data-uid")
+                control = next(c for c in devices[uid]["controls"] if c["objectId"] == object_id)
+                listed = self.one('[data-uid="%s"] .control[data-object-id="%d"] .control-name' % (uid, object_id))
+                self.assertEqual(listed.text, control["properties"]["lnam"])
+                self.assertTrue(row.get_attribute("data-kind"))
+        loose = self.driver.execute_script(
+            "return [...document.querySelectorAll('input, select, button')]"
+            ".filter((node) => !node.closest('.control, [data-role=presets], [data-role=profiles]'))"
+            ".map((node) => node.outerHTML)"
+        )
+        self.assertEqual(loose, [])
+        for block, allowed in BLOCK_ROLES.items():
+            for node in self.css(f'[data-role="{block}"]'):
+                self.assertLessEqual(self.roles(node), allowed, block)
+
+    def check_cameras_named(self):
+        for device in self.fixture.read()["devices"]:
+            section = self.section(device["properties"]["uid "])
+            self.assertEqual(self.one("h2", section).text, device["properties"]["lnam"])
+            self.assertEqual(self.one('[data-role="uid"]', section).text, device["properties"]["uid "])
+            maker = self.css('[data-role="manufacturer"]', section)
+            self.assertEqual([m.text for m in maker], [device["properties"]["lmak"]] if "lmak" in device["properties"] else [])
+
+
+class DemoSystem(PageTest):
+    """The demo system: every widget, labels, layouts, and the figures."""
+
+    FIXTURE = DEMO
+
+    def test_every_control_gets_the_widget_of_its_shape(self):
+        self.check_widgets(DEMO_WIDGETS)
+        self.check_cameras_named()
+        self.assertEqual(
+            [o.text for o in self.css("option", self.row(50))], ["Disabled", "50 Hz", "60 Hz"]
+        )
+        self.assertEqual(self.one("select", self.row(50)).get_attribute("value"), "2")
+        # Only exposure is given in units (seconds); temperature is native here.
+        self.assertEqual(self.one(".unit", self.row(47)).text, "s")
+        self.assertEqual(self.css(".unit", self.row(46)), [])
+        self.assertEqual(self.one('[data-role="range"]', self.row(41)).text, "Range 0 to 255")
+
+    def test_every_input_is_labelled(self):
+        self.assertEqual(self.driver.execute_script(UNNAMED_INPUTS), [])
+
+    def test_fits_a_phone_and_follows_the_dark_scheme(self):
+        try:
+            self.driver.set_window_size(375, 800)
+            width = wait_until("a narrow window", lambda: self.driver.execute_script(
+                "return innerWidth < 420 && innerWidth"))
+            overflow = self.driver.execute_script(
+                "return document.documentElement.scrollWidth - document.documentElement.clientWidth")
+            self.assertLessEqual(overflow, 0, f"wider than a {width} px window")
+        finally:
+            self.driver.set_window_size(1280, 900)
+        background = "return getComputedStyle(document.body).backgroundColor"
+        brightness = lambda: sum(int(part) for part in re.findall(r"\d+", self.driver.execute_script(background))[:3])
+        for scheme, bright in (("dark", False), ("light", True)):
+            self.driver.execute_cdp_cmd(
+                "Emulation.setEmulatedMedia", {"features": [{"name": "prefers-color-scheme", "value": scheme}]})
+            self.assertEqual(brightness() > 3 * 128, bright, scheme)
+        self.driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": []})
+
+    def test_draw_time(self):
+        first = self.driver.execute_script("return performance.getEntriesByName('controls-drawn')[0].startTime")
+        again = [self.open_page() for _ in range(3)]
+        controls = len(self.css(".control"))
+        print(f"\ndraw time: every one of {controls} controls drawn {first:.0f} ms after the page was "
+              f"asked for (first load); on later loads {', '.join(f'{t:.0f}' for t in again)} ms "
+              "(target < 300 ms)")
+        self.assertEqual(controls, len(DEMO_WIDGETS))
+
+    def test_a_fast_drag_sends_one_change_at_a_time_and_ends_on_the_last_value(self):
+        slider = self.one('input[type="range"]', self.row(41))
+        self.browser.forget_network_log()
+        # Two seconds at 60 steps a second, as a pointer drag delivers them.
+        result = self.driver.execute_async_script(
+            """
+            const [slider, done] = arguments;
+            const box = slider.getBoundingClientRect();
+            const at = {clientX: box.left + 5, clientY: box.top + box.height / 2, pointerId: 1, bubbles: true};
+            slider.dispatchEvent(new PointerEvent("pointerdown", at));
+            let step = 0;
+            const started = performance.now();
+            const timer = setInterval(() => {
+              step += 1;
+              slider.value = String(Math.round(128 + 120 * Math.sin(step / 9)));
+              slider.dispatchEvent(new Event("input", {bubbles: true}));
+              if (step < 120) return;
+              clearInterval(timer);
+              slider.value = "77";
+              slider.dispatchEvent(new Event("input", {bubbles: true}));
+              slider.dispatchEvent(new Event("change", {bubbles: true}));
+              window.dispatchEvent(new PointerEvent("pointerup", at));
+              done({last: slider.value, seconds: (performance.now() - started) / 1000});
+            }, 1000 / 60);
+            """,
+            slider,
+        )
+        self.wait_property(41, "fcnv", 77)
+        self.wait_shown(41, "77")
+        self.pause(0.3)  # anything sent late would show now
+        changes = [r for r in self.browser.requests()
+                   if r["url"].endswith("/api/v1/commands") and '"brightness"' in (r["body"] or "")]
+        for before, after in zip(changes, changes[1:]):
+            self.assertIsNotNone(before["end"])
+            self.assertGreaterEqual(after["time"], before["end"], "two changes of one control on their way at once")
+        self.assertEqual(json.loads(changes[-1]["body"])["value"], 77)
+        self.assertEqual(self.fixture.properties(41)["fcnv"], 77)
+        trips = sorted(1000 * (r["end"] - r["time"]) for r in changes)
+        print(f"\ndrag: each change answered in {trips[len(trips) // 2]:.0f} ms (median; "
+              f"{trips[0]:.0f} to {trips[-1]:.0f} ms)")
+        print(f"\ndrag: {len(changes)} changes in {result['seconds']:.2f} s of 60 steps a second: "
+              f"{len(changes) / result['seconds']:.0f} a second reached the camera (target >= 30), "
+              f"ending on the slider's last value {result['last']}")
+
+
+class Widgets(PageTest):
+    """A system of every shape: values, menus, automatic modes, refusals."""
+
+    def test_every_control_gets_the_widget_of_its_shape(self):
+        self.check_widgets(OWN_WIDGETS)
+        self.check_cameras_named()
+        self.assertEqual([o.text for o in self.css("option", self.row(103))], ["Disabled", "50 Hz", "60 Hz", "Auto"])
+        self.assertEqual([o.text for o in self.css("option", self.row(104))], ["Off", "On"])
+        exposure = self.row(105)
+        self.assertEqual(self.one('input[type="range"]', exposure).get_attribute("data-scale"), "logarithmic")
+        self.assertEqual(self.one(".unit", exposure).text, "s")
+        self.assertEqual(self.one('[data-role="range"]', exposure).text, "Range 0.0001 s to 0.5 s")
+        self.assertEqual(self.one(".unit", self.row(106)).text, "K")
+        self.assertEqual(self.one('[data-role="range"]', self.row(106)).text, "Range 2800 K to 6500 K")
+        self.assertIn("Read-only", self.one('[data-role="fixed"]', self.row(107)).text)
+        self.assertTrue(self.one('[data-role="fixed"]', self.row(107)).text.startswith("12."))
+        self.assertEqual(self.shown_number(110), "1")
+        self.assertEqual(self.css('input[type="range"]', self.row(110)), [])
+        self.assertEqual(self.one('[data-role="position"]', self.row(111)).text, "Pan 0°, tilt 0°")
+        self.assertEqual(self.driver.execute_script(UNNAMED_INPUTS), [])
+
+    def test_dragging_the_brightness_slider_changes_the_camera(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+
+        slider = self.one('input[type="range"]', self.row(101))
+        before = self.shown_number(101)
+        width = slider.size["width"]
+        ActionChains(self.driver).click_and_hold(slider).move_by_offset(-width // 5, 0).pause(0.2) \
+            .move_by_offset(-width // 10, 0).release().perform()
+        let_go = slider.get_attribute("value")
+        self.assertNotEqual(let_go, before)
+        self.wait_property(101, "fcnv", int(let_go))
+        self.wait_shown(101, let_go)
+
+    def test_typing_a_number_changes_the_camera(self):
+        cases = [(101, "fcnv", "42", 42), (106, "fcav", "3300", 3300), (110, "fcnv", "2", 2)]
+        for object_id, selector, typed, stored in cases:
+            with self.subTest(control=object_id):
+                self.type_into(self.one('[data-role="value-number"]', self.row(object_id)), typed)
+                self.wait_property(object_id, selector, stored)
+                self.wait_shown(object_id, typed)
+                self.assertEqual(self.error_of(self.row(object_id)), "")
+
+    def test_keys_and_choices_change_the_camera(self):
+        from selenium.webdriver.common.keys import Keys
+        from selenium.webdriver.support.ui import Select
+
+        start = self.fixture.properties(101)["fcnv"]
+        self.one('input[type="range"]', self.row(101)).send_keys(Keys.ARROW_RIGHT)
+        self.wait_property(101, "fcnv", start + 1)
+        Select(self.one("select", self.row(103))).select_by_visible_text("60 Hz")
+        self.wait_property(103, "fcnv", 2)
+        Select(self.one("select", self.row(104))).select_by_visible_text("On")
+        self.wait_property(104, "fcnv", 1)
+
+    def test_a_refused_value_shows_the_cameras_message_and_the_cameras_value(self):
+        self.allowed_console = [REFUSAL_IN_CONSOLE]
+        row = self.row(102)
+        self.type_into(self.one('[data-role="value-number"]', row), "99")
+        wait_until("the refusal shown", lambda: self.error_of(row))
+        self.assertEqual(self.error_of(row), "Failed to set sharpness: 561406316 (!val).")
+        self.wait_shown(102, "3")
+        self.assertEqual(self.one('input[type="range"]', row).get_attribute("value"), "3")
+        self.assertEqual(self.fixture.properties(102)["fcnv"], 3)
+        # It is the row's own: another control's change leaves it.
+        self.type_into(self.one('[data-role="value-number"]', self.row(101)), "7")
+        self.wait_property(101, "fcnv", 7)
+        self.assertEqual(self.error_of(row), "Failed to set sharpness: 561406316 (!val).")
+        self.assertEqual(self.error_of(self.row(101)), "")
+
+    def test_automatic_exposure_holds_the_value_with_its_reason(self):
+        row = self.row(105)
+        automatic = self.one('[data-role="automatic"]', row)
+        value_inputs = self.css('[data-role="value"], [data-role="value-number"]', row)
+        reason = self.one('[data-role="reason"]', row)
+
+        def state():
+            return (automatic.is_selected(), [i.is_enabled() for i in value_inputs],
+                    reason.text if reason.is_displayed() else "")
+
+        self.assertEqual(state(), (True, [False, False], "Set by automatic exposure."))
+        automatic.click()
+        self.wait_property(105, "fcam", 0)
+        wait_until("exposure editable", lambda: state() == (False, [True, True], ""))
+        self.type_into(value_inputs[1], "0.02")
+        self.wait_property(105, "fcav", 0.02)
+        automatic.click()
+        self.wait_property(105, "fcam", 1)
+        wait_until("exposure held again", lambda: state() == (True, [False, False], "Set by automatic exposure."))
+
+    def test_the_exposure_slider_moves_along_a_logarithm(self):
+        from selenium.webdriver.common.keys import Keys
+
+        automatic = self.one('[data-role="automatic"]', self.row(105))
+        if automatic.is_selected():
+            automatic.click()
+            self.wait_property(105, "fcam", 0)
+        slider = self.one('input[type="range"]', self.row(105))
+        wait_until("exposure editable", slider.is_enabled)
+        self.type_into(self.one('[data-role="value-number"]', self.row(105)), "0.007071")
+        self.wait_property(105, "fcav", 0.007071)
+        # 0.0001 to 0.5 s: the geometric middle sits at the slider's middle.
+        wait_until("the slider in the middle", lambda: slider.get_attribute("value") == "500")
+        slider.send_keys(Keys.END)
+        self.wait_property(105, "fcav", 0.5)
+        slider.send_keys(Keys.HOME)
+        self.wait_property(105, "fcav", 0.0001)
+
+
+class PanTilt(PageTest):
+    """The pad, the position fields and presets."""
+
+    def movement(self):
+        return self.fixture.properties(112)["fcnd"]
+
+    def position(self):
+        return self.fixture.properties(111)["fcnd"]
+
+    def choose_speed(self, name):
+        from selenium.webdriver.support.ui import Select
+
+        Select(self.one('[data-role="speed"]', self.row(112))).select_by_visible_text(name)
+
+    def test_holding_the_right_arrow_moves_at_the_speed_and_letting_go_stops(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.keys import Keys
+
+        self.choose_speed("Fast")
+        right = self.one('[data-role="move-right"]', self.row(112))
+        self.driver.execute_script("arguments[0].focus()", right)
+        ActionChains(self.driver).key_down(Keys.ARROW_RIGHT).perform()
+        self.wait_property(112, "fcnd", [1, 12, 0, 0])  # right, speed 1 of 0.05..1
+        self.assertEqual(self.fixture.properties(112)["fcoo"], 1)  # switched on to move
+        wait_until("moving shown", lambda: self.one('[data-role="movement"]', self.row(112)).text == "Moving right")
+        ActionChains(self.driver).key_up(Keys.ARROW_RIGHT).perform()
+        self.wait_property(112, "fcnd", [0, 0, 0, 0])
+        wait_until("stop shown", lambda: self.one('[data-role="movement"]', self.row(112)).text == "Standing still")
+        # Both arrows: diagonally, at the slow speed.
+        self.choose_speed("Slow")
+        self.driver.execute_script("arguments[0].focus()", right)
+        ActionChains(self.driver).key_down(Keys.ARROW_UP).key_down(Keys.ARROW_LEFT).perform()
+        self.wait_property(112, "fcnd", [255, 2, 1, 2])
+        ActionChains(self.driver).key_up(Keys.ARROW_UP).perform()
+        self.wait_property(112, "fcnd", [255, 2, 0, 0])
+        ActionChains(self.driver).key_up(Keys.ARROW_LEFT).perform()
+        self.wait_property(112, "fcnd", [0, 0, 0, 0])
+
+    def test_pressing_a_button_moves_until_it_is_let_go(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+
+        self.choose_speed("Medium")
+        for role, moving in (("move-left", [255, 5, 0, 0]), ("move-down", [0, 0, 255, 5])):
+            with self.subTest(role=role):
+                button = self.one(f'[data-role="{role}"]', self.row(112))
+                ActionChains(self.driver).click_and_hold(button).perform()
+                self.wait_property(112, "fcnd", moving)
+                self.pause(0.3)
+                self.assertEqual(self.movement(), moving, "stopped while still pressed")
+                ActionChains(self.driver).release().perform()
+                self.wait_property(112, "fcnd", [0, 0, 0, 0])
+
+    def go_to(self, pan, tilt):
+        from selenium.webdriver.common.keys import Keys
+
+        row = self.row(111)
+        for role, degrees in (("pan", pan), ("tilt", tilt)):
+            field = self.one(f'[data-role="{role}"]', row)
+            field.send_keys(Keys.CONTROL, "a")
+            field.send_keys(str(degrees))
+        self.click('[data-role="go"]', row)
+        self.wait_property(111, "fcnd", position_record(pan, tilt))
+
+    def test_home_and_absolute_positions(self):
+        self.go_to(10.5, -20.25)
+        wait_until("the position shown", lambda: self.one('[data-role="position"]', self.row(111)).text
+                   == "Pan 10.5°, tilt -20.25°")
+        self.go_to(-145, 100)
+        self.click('[data-role="home"]', self.row(111))
+        self.wait_property(111, "fcnd", [0] * 8)
+        wait_until("home shown", lambda: self.one('[data-role="pan"]', self.row(111)).get_attribute("value") == "0")
+
+    def test_zoom_beside_the_pad(self):
+        self.type_into(self.one('[data-role="value-number"]', self.row(108)), "200")
+        self.wait_property(108, "fcnv", 200)
+        self.click('[data-role="zoom-in"]', self.row(112))
+        self.wait_property(108, "fcnv", 215)  # a twentieth of 100..400
+        self.wait_shown(108, "215")
+        self.click('[data-role="zoom-out"]', self.row(112))
+        self.click('[data-role="zoom-out"]', self.row(112))
+        self.wait_property(108, "fcnv", 185)
+
+    def test_a_preset_is_saved_recalled_and_deleted(self):
+        presets = self.one('[data-role="presets"]', self.section(PTZ))
+        self.go_to(30, 10)
+        self.type_into(self.one('[data-role="value-number"]', self.row(108)), "250")
+        self.wait_property(108, "fcnv", 250)
+        self.type_into(self.one('[data-role="preset-name"]', presets), "door")
+        wait_until("the preset listed", lambda: self.css('li[data-preset="door"]', presets))
+        self.click('[data-role="home"]', self.row(111))
+        self.wait_property(111, "fcnd", [0] * 8)
+        self.type_into(self.one('[data-role="value-number"]', self.row(108)), "100")
+        self.wait_property(108, "fcnv", 100)
+        self.click('li[data-preset="door"] [data-role="preset-recall"]', presets)
+        self.wait_property(111, "fcnd", position_record(30, 10))
+        self.wait_property(108, "fcnv", 250)
+        self.wait_shown(108, "250")
+        self.click('li[data-preset="door"] [data-role="preset-delete"]', presets)
+        wait_until("the preset gone", lambda: not self.css('li[data-preset="door"]', presets))
+        self.assertEqual(self.daemon.api("GET", "/api/v1/presets")[1]["presets"], [])
+        # No presets block on a camera that neither aims nor moves.
+        self.assertEqual(self.css('[data-role="presets"]', self.section("PAGE-PLAIN-2")), [])
+
+
+class Live(PageTest):
+    """Changes made elsewhere, and cameras that come and go."""
+
+    def test_a_change_from_outside_shows_within_a_second(self):
+        for value in (42, 43):
+            self.sim("set", "--device", PTZ, "--control", "brightness", "--value", str(value))
+            done = time.monotonic()
+            self.wait_shown(101, str(value), timeout=1.0)
+            print(f"\noutside change shown {1000 * (time.monotonic() - done):.0f} ms after camknob-sim ended")
+        self.sim("auto", "--device", PTZ, "--control", "exposure", "--enabled", "off")
+        wait_until("exposure editable", lambda: self.one('[data-role="value-number"]', self.row(105)).is_enabled(), 1.0)
+        self.sim("absolute", "--device", PTZ, "--pan", "5", "--tilt", "6")
+        wait_until("position shown", lambda: self.one('[data-role="position"]', self.row(111)).text
+                   == "Pan 5°, tilt 6°", 1.0)
+
+    def test_cameras_appear_and_disappear(self):
+        system = self.fixture.read()
+        added = json.loads(json.dumps(system))
+        added["devices"].insert(1, {
+            "objectId": 300,
+            "properties": {"uid ": "PAGE-NEW-3", "lnam": "Arrived Camera"},
+            "controls": [{"objectId": 301, "properties": {"clas": "gain", "lnam": "Gain", "fcnv": 5,
+                                                          "fcnr": [0, 10]}, "settable": ["fcnv"]}],
+        })
+        self.fixture.replace(added)
+        wait_until("the new camera", lambda: self.css('section[data-uid="PAGE-NEW-3"] .control[data-object-id="301"]'))
+        order = [s.get_attribute("data-uid") for s in self.css("section.camera")]
+        self.assertEqual(order, [PTZ, "PAGE-NEW-3", "PAGE-PLAIN-2"])
+        self.assertEqual(self.one("h2", self.section("PAGE-NEW-3")).text, "Arrived Camera")
+        self.type_into(self.one('[data-role="value-number"]', self.row(301)), "8")
+        self.wait_property(301, "fcnv", 8)
+
+        left = self.fixture.read()
+        left["devices"] = [d for d in left["devices"] if d["objectId"] != 200]
+        self.fixture.replace(left)
+        wait_until("the webcam gone", lambda: not self.css('section[data-uid="PAGE-PLAIN-2"]'))
+        self.assertEqual([s.get_attribute("data-uid") for s in self.css("section.camera")], [PTZ, "PAGE-NEW-3"])
+        self.fixture.replace({"devices": []})
+        wait_until("no camera", lambda: self.css('[data-role="no-camera"]'))
+        self.fixture.replace(system)
+        wait_until("cameras back", lambda: len(self.css("section.camera")) == 2)
+        self.check_widgets(OWN_WIDGETS)
+
+
+class Profiles(PageTest):
+    """Profiles saved, changed, applied, held, released and deleted."""
+
+    def block(self):
+        return self.one('[data-role="profiles"]', self.section(PTZ))
+
+    def entry(self, name):
+        found = self.css(f'li[data-profile="{name}"]', self.block())
+        return found[0] if found else None
+
+    def test_profiles_save_apply_hold_release_and_delete(self):
+        self.allowed_console = [REFUSAL_IN_CONSOLE]
+        brightness = self.one('[data-role="value-number"]', self.row(101))
+        self.type_into(brightness, "60")
+        self.wait_property(101, "fcnv", 60)
+        self.type_into(self.one('[data-role="profile-name"]', self.block()), "daylight")
+        wait_until("the profile listed", lambda: self.entry("daylight"))
+        self.assertEqual(self.entry("daylight").get_attribute("data-held"), "false")
+        # The other camera lists it too, as one saved from this camera.
+        other = self.one('[data-role="profiles"]', self.section("PAGE-PLAIN-2"))
+        wait_until("listed for the other camera", lambda: self.css('li[data-profile="daylight"]', other))
+        self.assertIn("saved from Page Test PTZ", self.one('li[data-profile="daylight"]', other).text)
+
+        self.type_into(brightness, "150")
+        self.wait_property(101, "fcnv", 150)
+        self.click('[data-role="profile-apply"]', self.entry("daylight"))
+        self.wait_property(101, "fcnv", 60)
+        self.wait_shown(101, "60")
+        # Sharpness refuses every write: the page says so.
+        message = wait_until("the apply's refusal", lambda: self.error_of(self.block()))
+        self.assertIn("Failed to set sharpness", message)
+
+        self.click('[data-role="profile-hold"]', self.entry("daylight"))
+        wait_until("held", lambda: self.entry("daylight").get_attribute("data-held") == "true")
+        self.assertEqual(self.one('[data-role="held-mark"]', self.entry("daylight")).text, "Held")
+        self.assertEqual(self.daemon.api("GET", "/api/v1/holds")[1]["holds"], [{"profile": "daylight", "uid": PTZ}])
+        self.sim("set", "--device", PTZ, "--control", "brightness", "--value", "190")
+        self.wait_property(101, "fcnv", 60, timeout=5)  # camknobd put it back
+        self.wait_shown(101, "60")
+
+        self.click('[data-role="profile-release"]', self.entry("daylight"))
+        wait_until("released", lambda: self.entry("daylight").get_attribute("data-held") == "false")
+        self.assertEqual(self.css('[data-role="held-mark"]', self.block()), [])
+        self.sim("set", "--device", PTZ, "--control", "brightness", "--value", "190")
+        self.wait_shown(101, "190")
+        self.pause(2.5)  # more than the engine's look at the cameras each second
+        self.assertEqual(self.fixture.properties(101)["fcnv"], 190)
+
+        self.click('[data-role="profile-delete"]', self.entry("daylight"))
+        wait_until("deleted", lambda: self.entry("daylight") is None)
+        self.assertEqual(self.daemon.api("GET", "/api/v1/profiles")[1]["profiles"], [])
+
+
+def screenshot(path):
+    """The demo system's page, whole, as a PNG at `path`."""
+    folder = tempfile.mkdtemp(prefix="camknob-page-")
+    fixture = Fixture(folder, text_of(DEMO))
+    daemon = Daemon(PROGRAMS["camknobd-sim"], fixture, folder)
+    browser = Browser(1280, 900)
+    try:
+        driver = browser.driver
+        daemon.api("POST", "/api/v1/commands",
+                   {"command": "auto", "device": "SIM-PTZ-0001", "control": "focus", "enabled": False})
+        daemon.api("POST", "/api/v1/commands",
+                   {"command": "absolute", "device": "SIM-PTZ-0001", "pan": 12.5, "tilt": -4})
+        daemon.api("POST", "/api/v1/profiles", {"name": "Daylight", "device": "SIM-PTZ-0001"})
+        daemon.api("POST", "/api/v1/holds", {"profile": "Daylight", "device": "SIM-PTZ-0001"})
+        daemon.api("POST", "/api/v1/presets", {"name": "Whiteboard", "device": "SIM-PTZ-0001"})
+        driver.get(daemon.login_page())
+        wait_until("the page drawn", lambda: driver.execute_script("return document.body.dataset.ready"), 10)
+        wait_until("the profiles listed", lambda: driver.find_elements("css selector", '[data-profile="Daylight"]'))
+        # The window's frame takes some of its height: the page gets the rest.
+        frame, height = driver.execute_script(
+            "return [outerHeight - innerHeight, document.documentElement.scrollHeight]")
+        driver.set_window_size(1280, frame + height)
+        wait_until("the window tall enough", lambda: driver.execute_script(
+            "return innerHeight >= document.documentElement.scrollHeight"))
+        time.sleep(0.3)
+        os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+        driver.save_screenshot(path)
+        print(f"{path}: the demo system's control panel")
+    finally:
+        browser.quit()
+        daemon.stop()
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--camknobd-sim", required=True)
+    parser.add_argument("--camknob-sim")
+    parser.add_argument("--screenshot", metavar="FILE")
+    options, rest = parser.parse_known_args()
+    missing = missing_tools()
+    if missing:
+        print("skipped: the browser tests need " + ", ".join(missing))
+        return SKIP
+    PROGRAMS["camknobd-sim"] = options.camknobd_sim
+    PROGRAMS["camknob-sim"] = options.camknob_sim
+    if options.screenshot:
+        screenshot(options.screenshot)
+        return 0
+    if not options.camknob_sim:
+        parser.error("the tests need --camknob-sim")
+    program = unittest.main(argv=[sys.argv[0], "-v", *rest], exit=False)
+    return 0 if program.result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
