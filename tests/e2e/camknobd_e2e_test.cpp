@@ -390,6 +390,22 @@ TEST_F(Camknobd, OpenStreamsDoNotStarveOtherRequests) {
   EXPECT_EQ(errorOf(get("/api/v1/events", withToken()), 503), "Too many event streams are open.");
   expectCameras(get("/api/v1/cameras", withToken()));
   errorOf(post("/api/v1/commands", withToken(), R"({"speeed":1})"), 400);
+  // Commands the engine answers, within a second each, as camknob-sim does.
+  const std::vector<std::pair<std::string, std::vector<std::string>>> commands{
+      {R"({"command":"list"})", {"list"}},
+      {R"({"command":"set","control":"nothing","value":1})",
+       {"set", "--control", "nothing", "--value", "1"}},
+  };
+  for (const auto& [body, line] : commands) {
+    SCOPED_TRACE(body);
+    const auto asked = std::chrono::steady_clock::now();
+    const auto answer = post("/api/v1/commands", withToken(), body);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, 1s);
+    ASSERT_TRUE(answer);
+    const ProcessResult expected = runProcess(CAMKNOB_SIM_PATH, line, fixture);
+    EXPECT_EQ(answer->status, expected.exitStatus == 0 ? 200 : 422);
+    EXPECT_EQ(answer->body + "\n", expected.out);
+  }
   for (const int socket : sockets) ::close(socket);
 }
 

@@ -13,7 +13,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <nlohmann/json.hpp>
 #include <stdexcept>
+
+#include "e2e/run_process.h"
 
 extern char** environ;
 
@@ -188,6 +193,143 @@ bool closedByPeer(int socket, std::chrono::milliseconds patience) {
     if (got == 0) return true;
     if (got < 0) return errno == ECONNRESET;
   }
+}
+
+int openDescriptors(pid_t pid) {
+  std::error_code failed;
+  std::filesystem::directory_iterator entries("/proc/" + std::to_string(pid) + "/fd", failed);
+  if (failed) return -1;
+  int count = 0;
+  for (const auto& entry : entries) {
+    (void)entry;
+    ++count;
+  }
+  return count;
+}
+
+ApiServer startApiServer(const std::string& program, const std::vector<std::string>& arguments,
+                         const EnvironmentChanges& environment) {
+  ApiServer server;
+  server.process = startDaemon(program, arguments, environment);
+  const std::optional<std::string> line =
+      readStartLine(server.process, std::chrono::milliseconds(20'000));
+  if (!line) return server;
+  const auto start = nlohmann::json::parse(*line, nullptr, false);
+  if (!start.is_object() || !start.contains("url") || !start.contains("tokenFile")) return server;
+  const std::string url = start["url"];
+  server.port = std::atoi(url.substr(url.rfind(':') + 1).c_str());
+  server.host = "127.0.0.1:" + std::to_string(server.port);
+  server.token = fileText(start["tokenFile"]);
+  return server;
+}
+
+ApiClient apiClient(const ApiServer& server) {
+  ApiClient client{std::make_unique<httplib::Client>("127.0.0.1", server.port),
+                   {{"Authorization", "Bearer " + server.token}}};
+  client.connection->set_keep_alive(true);
+  client.connection->set_connection_timeout(10, 0);
+  client.connection->set_read_timeout(30, 0);
+  client.connection->set_write_timeout(30, 0);
+  return client;
+}
+
+namespace {
+
+HttpAnswer answerOf(const httplib::Result& result) {
+  if (!result) return {};
+  return {result->status, result->body, result->get_header_value("Content-Type")};
+}
+
+// Moves each whole chunk of `pending` to `text`; the chunk of size 0 ends
+// the stream.
+void decodeChunks(EventReader& reader) {
+  while (!reader.ended) {
+    const std::size_t lineEnd = reader.pending.find("\r\n");
+    if (lineEnd == std::string::npos) return;
+    const std::size_t size = std::strtoul(reader.pending.substr(0, lineEnd).c_str(), nullptr, 16);
+    const std::size_t whole = lineEnd + 2 + size + 2;
+    if (reader.pending.size() < whole) return;
+    if (size == 0) reader.ended = true;
+    reader.text.append(reader.pending, lineEnd + 2, size);
+    reader.pending.erase(0, whole);
+  }
+}
+
+// The event of one block of lines; nothing for a comment.
+std::optional<ServerEvent> eventOf(const std::string& block) {
+  std::optional<std::uint64_t> id;
+  std::optional<std::string> data;
+  std::size_t at = 0;
+  while (at <= block.size()) {
+    const std::size_t end = std::min(block.find('\n', at), block.size());
+    const std::string line = block.substr(at, end - at);
+    at = end + 1;
+    if (line.rfind("id: ", 0) == 0) id = std::strtoull(line.c_str() + 4, nullptr, 10);
+    if (line.rfind("data: ", 0) == 0) data = data ? *data + "\n" + line.substr(6) : line.substr(6);
+  }
+  if (!id || !data) return std::nullopt;
+  return ServerEvent{*id, *data};
+}
+
+}  // namespace
+
+HttpAnswer getFrom(ApiClient& client, const std::string& path) {
+  return answerOf(client.connection->Get(path.c_str(), client.headers));
+}
+
+HttpAnswer postTo(ApiClient& client, const std::string& path, const std::string& body) {
+  return answerOf(client.connection->Post(path.c_str(), client.headers, body, "application/json"));
+}
+
+EventReader openEvents(const ApiServer& server, std::chrono::milliseconds patience) {
+  EventReader reader;
+  reader.socket = connectTo(server.port);
+  if (reader.socket < 0) {
+    reader.ended = true;
+    return reader;
+  }
+  sendText(reader.socket, "GET /api/v1/events HTTP/1.1\r\nHost: " + server.host +
+                              "\r\nAuthorization: Bearer " + server.token + "\r\n\r\n");
+  const std::string received = receiveUntil(reader.socket, "\r\n\r\n", patience);
+  const std::size_t headEnd = received.find("\r\n\r\n");
+  if (headEnd == std::string::npos) {
+    reader.head = received;
+    reader.ended = true;
+    return reader;
+  }
+  reader.head = received.substr(0, headEnd);
+  reader.pending = received.substr(headEnd + 4);
+  decodeChunks(reader);
+  return reader;
+}
+
+std::optional<ServerEvent> nextEvent(EventReader& reader, Clock::time_point deadline) {
+  for (;;) {
+    const std::size_t end = reader.text.find("\n\n");
+    if (end != std::string::npos) {
+      const std::string block = reader.text.substr(0, end);
+      reader.text.erase(0, end + 2);
+      if (auto event = eventOf(block)) return event;
+      continue;
+    }
+    if (reader.ended || reader.socket < 0) return std::nullopt;
+    pollfd fd{reader.socket, POLLIN, 0};
+    if (::poll(&fd, 1, millisecondsLeft(deadline)) <= 0) return std::nullopt;
+    char buffer[16384];
+    const ssize_t got = ::recv(reader.socket, buffer, sizeof buffer, 0);
+    if (got <= 0) {
+      reader.ended = true;
+      continue;
+    }
+    reader.pending.append(buffer, static_cast<std::size_t>(got));
+    decodeChunks(reader);
+  }
+}
+
+void closeEvents(EventReader& reader) {
+  if (reader.socket >= 0) ::close(reader.socket);
+  reader.socket = -1;
+  reader.ended = true;
 }
 
 }  // namespace camknob::testing
