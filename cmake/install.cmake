@@ -12,6 +12,9 @@ install(TARGETS camknob camknob-profile camknob-sim camknob-profile-sim ${daemon
 
 # Manual pages, compressed as Debian keeps them where gzip is at hand.
 set(man_pages camknob.1 camknob-profile.1 camknob-sim.1)
+if(daemons)
+  list(APPEND man_pages camknobd.1)
+endif()
 find_program(GZIP gzip)
 foreach(page ${man_pages})
   if(GZIP)
@@ -28,30 +31,58 @@ foreach(page ${man_pages})
 endforeach()
 add_custom_target(camknob_man_pages ALL DEPENDS ${installed_man_pages})
 install(FILES ${installed_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-# camknob-profile-sim is described in camknob-sim(1), which its name opens.
+# camknob-profile-sim is described in camknob-sim(1), which its name opens;
+# camknobd-sim in camknobd(1).
 if(GZIP)
   set(page_suffix .gz)
 endif()
-install(CODE "
-  set(man1 \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1\")
-  file(CREATE_LINK camknob-sim.1${page_suffix} \"\${man1}/camknob-profile-sim.1${page_suffix}\"
-       SYMBOLIC)
-  message(STATUS \"Installing: \${man1}/camknob-profile-sim.1${page_suffix}\")")
+set(linked_man_pages "camknob-profile-sim camknob-sim")
+if(daemons)
+  list(APPEND linked_man_pages "camknobd-sim camknobd")
+endif()
+foreach(link ${linked_man_pages})
+  separate_arguments(link)
+  list(GET link 0 name)
+  list(GET link 1 target)
+  install(CODE "
+    set(man1 \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1\")
+    file(CREATE_LINK ${target}.1${page_suffix} \"\${man1}/${name}.1${page_suffix}\" SYMBOLIC)
+    message(STATUS \"Installing: \${man1}/${name}.1${page_suffix}\")")
+endforeach()
 
 # bash-completion loads a command's completion by the command's name; the one
-# file serves all four.
-foreach(program camknob camknob-profile camknob-sim camknob-profile-sim)
+# file serves them all.
+foreach(program camknob camknob-profile camknob-sim camknob-profile-sim ${daemons})
   install(FILES completion/camknob.bash DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions
           RENAME ${program})
 endforeach()
 install(FILES completion/_camknob DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/zsh/vendor-completions)
 
-file(GLOB schemas ${PROJECT_SOURCE_DIR}/schema/*.schema.json)
+file(GLOB schemas ${PROJECT_SOURCE_DIR}/schema/camknob-*.schema.json)
+if(daemons)
+  file(GLOB daemon_schemas ${PROJECT_SOURCE_DIR}/schema/camknobd-*.schema.json)
+  list(APPEND schemas ${daemon_schemas})
+endif()
 install(FILES ${schemas} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/camknob)
 
 # Applying a profile when a camera is plugged in: the user service is ready to
 # use; the udev rule names a camera, so it is an example to copy and edit.
 install(FILES examples/profiles/camknob-profile@.service DESTINATION lib/systemd/user)
+# camknobd as the user's service, started by the path it is installed at: the
+# unit is made as it is installed, since CPack installs under a prefix of its
+# own (/usr) rather than the one configured.
+if(daemons)
+  set(unit_bindir "\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}")
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_BINDIR}")
+    set(unit_bindir "${CMAKE_INSTALL_BINDIR}")
+  endif()
+  set(unit ${CMAKE_CURRENT_BINARY_DIR}/camknobd.service)
+  install(CODE "
+    set(CAMKNOBD_PATH \"${unit_bindir}/camknobd\")
+    configure_file(\"${PROJECT_SOURCE_DIR}/examples/camknobd/camknobd.service.in\" \"${unit}\"
+                   @ONLY)")
+  install(FILES ${unit} DESTINATION lib/systemd/user)
+endif()
 install(FILES examples/profiles/90-camknob-profile.rules examples/profiles/camknob-profile@.service
               examples/demo-system.json examples/usb-camera.json
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
@@ -66,10 +97,15 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "list and change the controls of video cam
 set(CPACK_PACKAGE_DESCRIPTION
     "camknob lists the video cameras of the machine with every control they\n"
     "expose (brightness, exposure, white balance, zoom, focus, pan/tilt, ...)\n"
-    "and changes them; each run prints one JSON line, for scripts and front\n"
+    "and changes them. Each run prints one JSON line, for scripts and front\n"
     "ends. camknob-profile saves a camera's settings and applies them again,\n"
     "for instance when the camera is plugged in. camknob-sim and\n"
     "camknob-profile-sim run the same commands over a simulated camera system.")
+if(daemons)
+  list(APPEND CPACK_PACKAGE_DESCRIPTION
+      "\ncamknobd keeps the cameras open behind a local HTTP API with an event\n"
+      "stream, for control panels and button boxes, as the user's service.")
+endif()
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

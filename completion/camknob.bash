@@ -1,8 +1,9 @@
-# bash completion for camknob, camknob-sim, camknob-profile and camknob-profile-sim.
+# bash completion for camknob, camknob-sim, camknob-profile, camknob-profile-sim,
+# camknobd and camknobd-sim.
 #
-# One file serves the three commands: bash-completion loads a completion file
-# by the name of the command being completed, so whichever name loads it, it
-# registers all three. Loading it again only defines the same functions again.
+# One file serves every command: bash-completion loads a completion file by
+# the name of the command being completed, so whichever name loads it, it
+# registers them all. Loading it again only defines the same functions again.
 #
 # The command line is read from COMP_LINE and COMP_POINT rather than from
 # COMP_WORDS: bash splits COMP_WORDS at colons and equals signs, and every
@@ -374,6 +375,48 @@ _camknob_options() {
   esac
 }
 
+# camknobd and camknobd-sim: --listen ADDRESS:PORT, --token-file PATH and
+# --help, each once, in any order; nothing after a word that is none of them.
+_camknob_daemon() {
+  local i word wanting= stray=
+  local -A given=()
+  for ((i = 1; i < ${#_words[@]}; i++)); do
+    ((i == _cword)) && continue
+    _camknob_dequote "${_words[i]}"
+    word=$REPLY
+    case $word in
+      --listen | --token-file)
+        given[$word]=1
+        if ((i + 1 == _cword)); then
+          wanting=$word
+        fi
+        ((i++))
+        ;;
+      --help) given[$word]=1 ;;
+      *) stray=1 ;;
+    esac
+  done
+  [[ -z $stray ]] || return 0
+  case $wanting in
+    --listen)
+      _camknob_offer localhost:9734 127.0.0.1:9734 '[::1]:9734' 127.0.0.1:0
+      ;;
+    --token-file)
+      _camknob_files
+      ;;
+    *)
+      if [[ -z $_cur_text || $_cur_text == -* ]]; then
+        local -a missing=()
+        for word in --listen --token-file --help; do
+          [[ -n ${given[$word]-} ]] || missing+=("$word")
+        done
+        _camknob_offer "${missing[@]}"
+      fi
+      ;;
+  esac
+  return 0
+}
+
 _camknob() {
   local program=${1##*/}
   local -a _words
@@ -387,6 +430,10 @@ _camknob() {
     return 0
   fi
   ((_cword >= 1)) || return 0
+  if [[ $program == camknobd* ]]; then
+    _camknob_daemon
+    return 0
+  fi
 
   local profile=
   [[ $program == camknob-profile* ]] && profile=1
@@ -512,4 +559,4 @@ _camknob() {
   return 0
 }
 
-complete -F _camknob camknob camknob-sim camknob-profile camknob-profile-sim
+complete -F _camknob camknob camknob-sim camknob-profile camknob-profile-sim camknobd camknobd-sim

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Runs the bash completion of camknob, camknob-sim and camknob-profile over a
-# table of command lines and checks what it offers, word for word: with jq,
-# with python3 only (and no timeout), and with neither; each both without and
-# with the bash-completion package when it is installed.
+# Runs the bash completion of camknob, camknob-sim, camknob-profile and
+# camknobd over a table of command lines and checks what it offers, word for
+# word: with jq, with python3 only (and no timeout), and with neither; each
+# both without and with the bash-completion package when it is installed.
 #
 # Usage: bash_completion_test.sh CAMKNOB_SIM
 # Live words come from the demo system of CAMKNOB_SIM and from
@@ -208,6 +208,21 @@ run_table() {
   t 'camknob-profile apply --device x -'
   t 'camknob-profile set '
 
+  # camknobd and camknobd-sim: each option once, then its value.
+  t 'camknobd ' --listen --token-file --help
+  t 'camknobd-sim --' --listen --token-file --help
+  t 'camknobd --listen 127.0.0.1:0 ' --token-file --help
+  t 'camknobd-sim --help --t' --token-file
+  t 'camknobd --listen ' localhost:9734 127.0.0.1:9734 '\[::1\]:9734' 127.0.0.1:0
+  t 'camknobd --listen 127' 127.0.0.1:9734 127.0.0.1:0
+  # Readline replaces only what follows the colon.
+  t 'camknobd-sim --listen localhost:' 9734
+  t 'camknobd --token-file x --listen ' localhost:9734 127.0.0.1:9734 '\[::1\]:9734' \
+    127.0.0.1:0
+  t 'camknobd --listen --token-file ' --token-file --help
+  t 'camknobd list '
+  t 'camknobd-sim set --control '
+
   # Kinds: the table, and those of the camera the line selects.
   t 'camknob-sim set --control ' "${table_kinds[@]}"
   t 'camknob-sim set --control b' blackLevel brightness backlightCompensation
@@ -285,6 +300,9 @@ run_table() {
     "$files/profiles/notes.txt"
   t "camknob-profile save \"$files/profiles/r" "$files/profiles/room one.json"
   t "camknob-profile apply $files/profiles/cam:" 1.json
+  t "camknobd --token-file $files/other/" "$files/other/readme.txt"
+  t "camknobd-sim --listen 127.0.0.1:0 --token-file $files/profiles/d" \
+    "$files/profiles/desk.json"
   t "camknob-sim list >$files/other/r" "$files/other/readme.txt"
   t "camknob-sim list 2> $files/other/r" "$files/other/readme.txt"
   unset FILENAMES
@@ -320,7 +338,7 @@ run_table() {
 # The registration: every name, whichever loads the file, however often.
 check_registration() {
   local name
-  for name in camknob camknob-sim camknob-profile; do
+  for name in camknob camknob-sim camknob-profile camknob-profile-sim camknobd camknobd-sim; do
     ((cases++))
     if [[ $(complete -p "$name" 2>&1) != "complete -F _camknob $name" ]]; then
       ((failures++))

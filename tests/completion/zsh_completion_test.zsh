@@ -1,5 +1,5 @@
 #!/usr/bin/env zsh
-# Runs the zsh completion of camknob, camknob-sim and camknob-profile in an
+# Runs the zsh completion of camknob, camknob-sim, camknob-profile and camknobd in an
 # interactive zsh on a pseudo-terminal, over a table of command lines, and
 # checks the words it offers (as added, before zsh quotes them): with jq,
 # with python3 only, and with neither.
@@ -160,6 +160,12 @@ run_table() {
   t 'camknob-profile -' -h --help
   t 'camknob-profile save --' --device
 
+  # camknobd and camknobd-sim: each option once, --help alone.
+  t 'camknobd -' --listen --token-file --help
+  t 'camknobd-sim --listen 127.0.0.1:0 -' --token-file --help
+  t 'camknobd --help -'
+  t 'camknobd --listen ' localhost:9734 127.0.0.1:9734 '[::1]:9734' 127.0.0.1:0
+
   t 'camknob-sim set --control ' $table_kinds
   t 'camknob-sim set --device ' $demo_devices --
   t 'camknob-sim set --device H' 'HD Webcam' --
@@ -186,6 +192,7 @@ run_table() {
   t "camknob-profile apply $files/profiles/" desk.json 'room\ one.json' old
   t "camknob-profile apply $files/other/" readme.txt
   t "camknob-profile save $files/profiles/" desk.json 'room\ one.json' old notes.txt
+  t "camknobd --token-file $files/other/" readme.txt
 }
 
 for parser in $parsers; do

@@ -3,7 +3,6 @@
 // the kinds --control takes.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -14,12 +13,15 @@
 #include "support/man_page.h"
 #include "support/run_command.h"
 #include "support/sim_support.h"
+#include "support/source_literals.h"
 #include "vocabulary/control_kinds.h"
 
 namespace camknob {
 namespace {
 
 using testing::fileText;
+using testing::isProse;
+using testing::stringLiterals;
 
 const std::string manualPage = fileText(CAMKNOB_MAN_DIR "/camknob.1");
 
@@ -76,48 +78,6 @@ std::vector<std::string> givenMessages() {
     messages.push_back(nlohmann::json::parse(outcome.output).value("error", ""));
   }
   return messages;
-}
-
-// Every string literal of a C++ source, comments and character literals
-// skipped; escapes other than \" and \\ are kept as written.
-std::vector<std::string> stringLiterals(const std::string& source) {
-  std::vector<std::string> literals;
-  for (std::size_t i = 0; i < source.size(); ++i) {
-    if (source.compare(i, 2, "//") == 0) {
-      i = source.find('\n', i);
-      if (i == std::string::npos) break;
-    } else if (source.compare(i, 2, "/*") == 0) {
-      i = source.find("*/", i + 2);
-      if (i == std::string::npos) break;
-      ++i;
-    } else if (source.compare(i, 2, "R\"") == 0) {
-      const std::size_t open = source.find('(', i);
-      const std::string close = std::string(")").append(source, i + 2, open - i - 2).append("\"");
-      const std::size_t end = source.find(close, open);
-      literals.push_back(source.substr(open + 1, end - open - 1));
-      i = end + close.size() - 1;
-    } else if (source[i] == '\'') {
-      for (++i; i < source.size() && source[i] != '\''; ++i)
-        if (source[i] == '\\') ++i;
-    } else if (source[i] == '"') {
-      std::string literal;
-      for (++i; i < source.size() && source[i] != '"'; ++i) {
-        if (source[i] == '\\' && (source[i + 1] == '"' || source[i + 1] == '\\')) ++i;
-        literal += source[i];
-      }
-      literals.push_back(literal);
-    }
-  }
-  return literals;
-}
-
-// Words to a reader: a blank and two letters in a row.
-bool isProse(const std::string& literal) {
-  bool twoLetters = false;
-  for (std::size_t i = 1; i < literal.size(); ++i)
-    twoLetters = twoLetters || (std::isalpha(static_cast<unsigned char>(literal[i - 1])) &&
-                                std::isalpha(static_cast<unsigned char>(literal[i])));
-  return twoLetters && literal.find(' ') != std::string::npos;
 }
 
 TEST(ManualPage, ListsEveryMessageOfTheToolAndNoOther) {

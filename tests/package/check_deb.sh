@@ -2,8 +2,9 @@
 # Builds camknob's Debian package and checks it the way a user meets it: on a
 # clean Debian 12 (a minimal debootstrap, so that a dependency the package
 # fails to declare is missing there), `apt-get install ./camknob_*.deb`, then
-# the installed camknob list, man pages, bash and zsh completion and
-# camknob-profile, then `apt-get remove`. Needs root, apt and the network.
+# the installed camknob list, man pages, bash and zsh completion,
+# camknob-profile, and camknobd with its user service where the build has it,
+# then `apt-get remove`. Needs root, apt and the network.
 # Usage: tests/package/check_deb.sh [BUILD_DIR]
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
@@ -24,6 +25,21 @@ echo "Depends: $depends"
 for library in libc6 libstdc++6; do
   grep -q "$library" <<<"$depends" || { echo "the package does not depend on $library" >&2; exit 1; }
 done
+# camknobd is built where cpp-httplib is found; what the build has, the
+# package must carry.
+daemon=
+if [ -x "$build/camknobd" ]; then
+  daemon=1
+  contents=$(dpkg-deb --contents "$deb")
+  for file in ./usr/bin/camknobd ./usr/bin/camknobd-sim ./usr/lib/systemd/user/camknobd.service \
+    ./usr/share/man/man1/camknobd.1.gz ./usr/share/man/man1/camknobd-sim.1.gz \
+    ./usr/share/bash-completion/completions/camknobd; do
+    grep -q " $file\( -> .*\)\?$" <<<"$contents" ||
+      { echo "the package lacks $file" >&2; exit 1; }
+  done
+else
+  echo "camknobd was not built (no cpp-httplib): its checks are skipped"
+fi
 
 echo "+ a clean Debian 12"
 root="$build/clean-debian"
@@ -91,11 +107,52 @@ check "the user service is installed" 'ExecStart=camknob-profile apply' \
   cat /usr/lib/systemd/user/camknob-profile@.service
 check "the schemas are installed" 'camknob-response.schema.json' ls /usr/share/camknob
 
+if [ -n "$daemon" ]; then
+  check "camknobd --help" '^Usage: camknobd \[--listen ADDRESS:PORT\] \[--token-file PATH\]$' \
+    camknobd --help
+  # Over the demo system, until a SIGTERM ends it with status 0.
+  check "camknobd-sim starts and stops" '^\{"page":"http:.*"tokenFile":"\\/tmp\\/camknobd\.token"' \
+    timeout --preserve-status -s TERM 2 camknobd-sim --listen 127.0.0.1:0 \
+    --token-file /tmp/camknobd.token
+  check "man camknobd" 'POST /api/v1/commands' sh -c 'MANWIDTH=80 man camknobd | cat'
+  check "man camknobd-sim" 'CAMKNOB_SIM_FIXTURE' sh -c 'MANWIDTH=80 man camknobd-sim | cat'
+  check "bash completion of camknobd" '^--listen --token-file --help$' bash -c '
+    source /usr/share/bash-completion/bash_completion
+    __load_completion camknobd || exit 1
+    function=$(complete -p camknobd | sed -E "s/.* -F ([^ ]+) .*/\1/")
+    COMP_WORDS=(camknobd ""); COMP_CWORD=1; COMP_LINE="camknobd "; COMP_POINT=${#COMP_LINE}
+    "$function" camknobd "" camknobd
+    echo "${COMPREPLY[*]}"'
+  check "zsh completion of camknobd" '^_camknob _camknob$' zsh -c '
+    autoload -Uz compinit && compinit -u -d /tmp/zcompdump
+    print -r -- $_comps[camknobd] $_comps[camknobd-sim]'
+  unit=/usr/lib/systemd/user/camknobd.service
+  check "the camknobd service starts the installed camknobd" '^ExecStart=/usr/bin/camknobd$' \
+    cat "$unit"
+  # The unit as systemd reads it (the clean system has no systemd): here, with
+  # ExecStart pointed into the clean system; a warning fails it too.
+  if command -v systemd-analyze >/dev/null; then
+    verify=$(mktemp -d)
+    sed "s|^ExecStart=/usr/bin/camknobd$|ExecStart=$root/usr/bin/camknobd|" "$root$unit" \
+      >"$verify/camknobd.service"
+    if ! said=$(systemd-analyze verify --man=no "$verify/camknobd.service" 2>&1) || [ -n "$said" ]; then
+      echo "FAILED: systemd-analyze verify camknobd.service: $said" >&2
+      exit 1
+    fi
+    rm -rf "$verify"
+    echo "ok: systemd-analyze verify camknobd.service"
+  else
+    echo "systemd-analyze not found: the unit's verification is skipped"
+  fi
+fi
+
 echo "+ remove"
 in_root apt-get remove -y camknob
 for gone in /usr/bin/camknob /usr/bin/camknob-profile /usr/bin/camknob-sim \
   /usr/bin/camknob-profile-sim /usr/share/man/man1/camknob-profile-sim.1.gz \
-  /usr/share/man/man1/camknob.1.gz /usr/share/bash-completion/completions/camknob; do
+  /usr/share/man/man1/camknob.1.gz /usr/share/bash-completion/completions/camknob \
+  /usr/bin/camknobd /usr/lib/systemd/user/camknobd.service \
+  /usr/share/man/man1/camknobd-sim.1.gz; do
   if [ -e "$root$gone" ]; then echo "FAILED: $gone is left after removing the package" >&2; exit 1; fi
 done
 echo "package: installed, checked and removed on a clean Debian 12"
