@@ -41,7 +41,7 @@ TEST(CameraList, DocumentIsCamknobsResponse) {
   EXPECT_EQ(listDocument(cameraListOf({}), true, std::nullopt), R"({"devices":[],"ok":true})");
 
   std::vector<CameraDevice> broken = devices;
-  broken[1].name = "\xFF";
+  broken[1].name.assign(1, '\xFF');
   EXPECT_EQ(listDocument(cameraListOf(broken), true, std::nullopt), fallbackResponseLine);
   EXPECT_EQ(listDocument(list, false, std::string("\xFF")), fallbackResponseLine);
 }

@@ -43,7 +43,9 @@ constexpr HeldValue heldValues[] = {
 
 std::string requestText(const std::string& method, const std::string& path,
                         const json& body = nullptr) {
-  return method + " " + path + (body.is_null() ? "" : " " + body.dump());
+  std::string text = method + " " + path;
+  if (!body.is_null()) text.append(" ").append(body.dump());
+  return text;
 }
 
 json commandBody(json fields) {
