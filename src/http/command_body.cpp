@@ -70,7 +70,9 @@ std::variant<engine::RunCommand, std::string> commandOf(const FieldTexts& texts)
   if (word == "stop") {
     for (std::size_t at = 0; at < rules.size(); ++at)
       if (at != commandField && texts[at] && !stopTakes(rules[at].key))
-        return std::string("\"").append(rules[at].key).append("\" does not go with the command \"stop\".");
+        return std::string("\"")
+            .append(rules[at].key)
+            .append("\" does not go with the command \"stop\".");
     return stopLine(texts);
   }
 

@@ -39,13 +39,6 @@ std::vector<std::string> environmentWith(const EnvironmentChanges& changes) {
   return entries;
 }
 
-std::vector<char*> pointers(std::vector<std::string>& texts) {
-  std::vector<char*> result;
-  for (std::string& text : texts) result.push_back(text.data());
-  result.push_back(nullptr);
-  return result;
-}
-
 int millisecondsLeft(Clock::time_point deadline) {
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
   return left.count() < 0 ? 0 : static_cast<int>(left.count());
@@ -92,8 +85,8 @@ DaemonProcess startDaemon(const std::string& program, const std::vector<std::str
   std::vector<std::string> argv{program};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   std::vector<std::string> envp = environmentWith(environment);
-  auto argvPointers = pointers(argv);
-  auto envPointers = pointers(envp);
+  auto argvPointers = nullEndedPointers(argv);
+  auto envPointers = nullEndedPointers(envp);
   DaemonProcess daemon;
   const int spawned = ::posix_spawn(&daemon.pid, program.c_str(), &actions, nullptr,
                                     argvPointers.data(), envPointers.data());

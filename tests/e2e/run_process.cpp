@@ -33,13 +33,6 @@ std::vector<std::string> environmentWith(const std::optional<std::string>& fixtu
   return entries;
 }
 
-std::vector<char*> pointers(std::vector<std::string>& texts) {
-  std::vector<char*> result;
-  for (std::string& text : texts) result.push_back(text.data());
-  result.push_back(nullptr);
-  return result;
-}
-
 struct Started {
   pid_t pid;
   int out;  // -1 when standard output is not a pipe
@@ -66,8 +59,8 @@ Started start(const std::string& program, const std::vector<std::string>& argume
   std::vector<std::string> argv{program};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   std::vector<std::string> envp = environmentWith(fixturePath);
-  auto argvPointers = pointers(argv);
-  auto envPointers = pointers(envp);
+  auto argvPointers = nullEndedPointers(argv);
+  auto envPointers = nullEndedPointers(envp);
   pid_t pid = 0;
   const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argvPointers.data(),
                                   envPointers.data());
@@ -134,6 +127,13 @@ void record(const std::string& program, const std::vector<std::string>& argument
 }
 
 }  // namespace
+
+std::vector<char*> nullEndedPointers(std::vector<std::string>& texts) {
+  std::vector<char*> result;
+  for (std::string& text : texts) result.push_back(text.data());
+  result.push_back(nullptr);
+  return result;
+}
 
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
                          const std::optional<std::string>& fixturePath, Output output) {

@@ -37,6 +37,10 @@ std::vector<ProcessResult> runAtOnce(const std::string& program,
 // test's process ends.
 std::string fixtureFile(const std::string& text);
 
+// The texts' pointers with a null after them, as exec and posix_spawn take
+// argument and environment lists.
+std::vector<char*> nullEndedPointers(std::vector<std::string>& texts);
+
 std::string fileText(const std::string& path);
 
 }  // namespace camknob::testing

@@ -59,3 +59,23 @@ export function showMessage(node, text) {
   node.textContent = text || "";
   node.hidden = !text;
 }
+
+// The parts of a block of things saved by name (presets, profiles): their
+// list, an error and a note line, the name field and the save button, each
+// with its data-role under `what` ("preset-list", "preset-name", ...).
+export function savedByNameParts(what, placeholder, saveText) {
+  const list = element("ul", { className: "saved-list", dataset: { role: `${what}-list` } });
+  const error = element("p", { className: "error", hidden: true, dataset: { role: "error" } });
+  error.setAttribute("role", "alert");
+  const note = element("p", { className: "note", hidden: true, dataset: { role: "note" } });
+  note.setAttribute("role", "status");
+  const nameField = element("input", {
+    type: "text",
+    maxLength: 64,
+    autocomplete: "off",
+    placeholder,
+    dataset: { role: `${what}-name` },
+  });
+  const save = element("button", { type: "submit", dataset: { role: `${what}-save` } }, saveText);
+  return { list, error, note, nameField, save };
+}

@@ -2,23 +2,15 @@
 // (POST /api/v1/presets, .../recall, .../delete; GET /api/v1/presets).
 
 import { getJson, postJson } from "./api.js";
-import { button, element, labelled, showMessage } from "./dom.js";
+import { button, element, labelled, showMessage, savedByNameParts } from "./dom.js";
 
 export function presetsBlock(device) {
   const uid = device.uid;
-  const list = element("ul", { className: "saved-list", dataset: { role: "preset-list" } });
-  const error = element("p", { className: "error", hidden: true, dataset: { role: "error" } });
-  error.setAttribute("role", "alert");
-  const note = element("p", { className: "note", hidden: true, dataset: { role: "note" } });
-  note.setAttribute("role", "status");
-  const nameField = element("input", {
-    type: "text",
-    maxLength: 64,
-    autocomplete: "off",
-    placeholder: "Desk, door, whiteboard…",
-    dataset: { role: "preset-name" },
-  });
-  const save = element("button", { type: "submit", dataset: { role: "preset-save" } }, "Save position");
+  const { list, error, note, nameField, save } = savedByNameParts(
+    "preset",
+    "Desk, door, whiteboard…",
+    "Save position"
+  );
 
   const say = (answer, done) => {
     showMessage(error, answer.ok ? "" : answer.document.error);

@@ -4,7 +4,7 @@
 // hold marked.
 
 import { getJson, postJson } from "./api.js";
-import { button, element, labelled, showMessage } from "./dom.js";
+import { button, element, labelled, showMessage, savedByNameParts } from "./dom.js";
 
 // The profiles as camknobd last listed them, and the blocks that show them.
 export function profileStore() {
@@ -46,19 +46,11 @@ function refusals(document) {
 
 export function profilesBlock(device, store) {
   const uid = device.uid;
-  const list = element("ul", { className: "saved-list", dataset: { role: "profile-list" } });
-  const error = element("p", { className: "error", hidden: true, dataset: { role: "error" } });
-  error.setAttribute("role", "alert");
-  const note = element("p", { className: "note", hidden: true, dataset: { role: "note" } });
-  note.setAttribute("role", "status");
-  const nameField = element("input", {
-    type: "text",
-    maxLength: 64,
-    autocomplete: "off",
-    placeholder: "Day, evening, meeting…",
-    dataset: { role: "profile-name" },
-  });
-  const save = element("button", { type: "submit", dataset: { role: "profile-save" } }, "Save settings");
+  const { list, error, note, nameField, save } = savedByNameParts(
+    "profile",
+    "Day, evening, meeting…",
+    "Save settings"
+  );
 
   const say = (answer, done) => {
     const details = answer.ok ? [] : refusals(answer.document);
