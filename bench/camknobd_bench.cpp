@@ -142,9 +142,13 @@ void camknobdSetsOverKeepAlive(benchmark::State& state) {
   if (!daemon) return state.SkipWithError("camknobd-sim did not start");
   httplib::Client client("127.0.0.1", daemon->port);
   client.set_keep_alive(true);
+  // As curl and browsers do: a request's header and body are two writes,
+  // and Nagle's algorithm would hold the second for the server's delayed ACK.
+  client.set_tcp_nodelay(true);
   const httplib::Headers headers{{"Authorization", "Bearer " + daemon->token},
                                  {"Host", "127.0.0.1:" + std::to_string(daemon->port)}};
   int value = 0;
+  const auto started = Clock::now();
   for (auto _ : state) {
     const auto answer =
         client.Post("/api/v1/commands", headers, setBody(++value % 256), "application/json");
@@ -153,14 +157,15 @@ void camknobdSetsOverKeepAlive(benchmark::State& state) {
       break;
     }
   }
+  const double perChange = std::chrono::duration<double>(Clock::now() - started).count() /
+                           double(std::max<benchmark::IterationCount>(state.iterations(), 1));
   state.SetItemsProcessed(state.iterations());
   std::vector<double> runs;
   for (int run = 0; run < 10; ++run) runs.push_back(camknobSimSetSeconds(run));
   std::sort(runs.begin(), runs.end());
   const double simSeconds = (runs[4] + runs[5]) / 2;
   state.counters["camknob_sim_ms"] = simSeconds * 1000;
-  state.counters["times_camknob_sim"] =
-      benchmark::Counter(simSeconds, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["times_camknob_sim"] = simSeconds / perChange;
   stopDaemon(*daemon);
 }
 BENCHMARK(camknobdSetsOverKeepAlive)->Unit(benchmark::kMicrosecond)->MinTime(1.0)->UseRealTime();
