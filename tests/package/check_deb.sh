@@ -133,7 +133,8 @@ if [ -n "$daemon" ]; then
   # ExecStart pointed into the clean system; a warning fails it too.
   if command -v systemd-analyze >/dev/null; then
     verify=$(mktemp -d)
-    sed "s|^ExecStart=/usr/bin/camknobd$|ExecStart=$root/usr/bin/camknobd|" "$root$unit" \
+    # systemd takes only an absolute path, and the clean system's may be relative.
+    sed "s|^ExecStart=/usr/bin/camknobd$|ExecStart=$(realpath "$root")/usr/bin/camknobd|" "$root$unit" \
       >"$verify/camknobd.service"
     if ! said=$(systemd-analyze verify --man=no "$verify/camknobd.service" 2>&1) || [ -n "$said" ]; then
       echo "FAILED: systemd-analyze verify camknobd.service: $said" >&2
