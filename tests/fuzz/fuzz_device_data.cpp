@@ -36,14 +36,14 @@ std::uint32_t someSelector(FuzzedDataProvider& input) {
 
 sim::Value someValue(FuzzedDataProvider& input, std::uint32_t selector) {
   const auto shape =
-      input.PickValueInArray({sim::Shape::UInt32, sim::Shape::Float32, sim::Shape::Range,
-                              sim::Shape::Bytes, sim::Shape::Ids, sim::Shape::String});
+      input.PickValueInArray({PropertyShape::UInt32, PropertyShape::Float32, PropertyShape::Range,
+                              PropertyShape::Bytes, PropertyShape::Ids, PropertyShape::String});
   // Mostly a class code the tool knows, so that controls come to life.
   if (selector == selectors::objectClass && input.ConsumeBool())
     return sim::uint32Value(
         input.PickValueInArray({fourCharCode("brit"), fourCharCode("xpsr"), fourCharCode("ptab"),
                                 fourCharCode("ptrl"), fourCharCode("fcus"), fourCharCode("zoom")}));
-  if (shape == sim::Shape::Ids && input.ConsumeBool()) {
+  if (shape == PropertyShape::Ids && input.ConsumeBool()) {
     std::vector<ObjectId> ids(input.ConsumeIntegralInRange<std::size_t>(0, 6));
     for (ObjectId& id : ids) id = someId(input);
     return sim::idsValue(ids);
