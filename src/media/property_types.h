@@ -66,6 +66,8 @@ inline constexpr std::uint32_t automaticManual = fourCharCode("fcam");
 inline constexpr std::uint32_t onOff = fourCharCode("fcoo");
 inline constexpr std::uint32_t nativeData = fourCharCode("fcnd");
 inline constexpr std::uint32_t nativeDataRange = fourCharCode("fcdr");
+// Non-zero while any process uses the device (a long-lived program watches it).
+inline constexpr std::uint32_t deviceIsRunningSomewhere = fourCharCode("gone");
 }  // namespace selectors
 
 inline constexpr std::uint32_t controlClass = fourCharCode("actl");
@@ -79,12 +81,13 @@ struct PropertyKind {
 };
 
 // Every property the tool reads or writes, with the shape of its data.
-inline constexpr std::array<PropertyKind, 14> propertyKinds{{
+inline constexpr std::array<PropertyKind, 15> propertyKinds{{
     {selectors::devices, PropertyShape::Ids},
     {selectors::ownedObjects, PropertyShape::Ids},
     {selectors::objectClass, PropertyShape::UInt32},
     {selectors::automaticManual, PropertyShape::UInt32},
     {selectors::onOff, PropertyShape::UInt32},
+    {selectors::deviceIsRunningSomewhere, PropertyShape::UInt32},
     {selectors::absoluteValue, PropertyShape::Float32},
     {selectors::nativeValue, PropertyShape::Float32},
     {selectors::absoluteRange, PropertyShape::Range},

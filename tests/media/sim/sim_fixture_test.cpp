@@ -144,7 +144,7 @@ TEST(SimFixture, FaultsStayOnOneLine) {
 
 TEST(SimFixture, SavedTextLoadsBackToTheSameSystem) {
   const std::string original = R"({"devices": [
-    {"objectId": 33, "properties": {"uid ": "A1", "lnam": "Cam \/ \u00e9"},
+    {"objectId": 33, "properties": {"uid ": "A1", "lnam": "Cam \/ \u00e9", "gone": 1},
      "controls": [{"objectId": 41, "properties": {"clas": 1, "fcnv": 1.00000011920928955078125,
                    "fcnr": ["-inf", "nan"], "fcdr": [0, 255], "fcav": -0.0,
                    "fcar": [-0.0, 2.2756484e-12]},
@@ -162,6 +162,7 @@ TEST(SimFixture, SavedTextLoadsBackToTheSameSystem) {
   EXPECT_TRUE(
       std::signbit(rangeOf(second.objects.at(41).properties.at(fourCharCode("fcar"))).mMinimum));
   EXPECT_EQ(second.objects.at(60).properties.count(fourCharCode("ownd")), 1u);
+  EXPECT_EQ(uint32Of(second.objects.at(33).properties.at(fourCharCode("gone"))), 1u);
   const auto document = nlohmann::json::parse(saved);
   EXPECT_EQ(document["devices"][0]["controls"][0]["properties"]["fcnr"],
             nlohmann::json::parse(R"(["-inf", "nan"])"));
