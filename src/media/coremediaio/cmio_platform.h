@@ -1,8 +1,9 @@
 // The few CoreMediaIO and CoreFoundation declarations the CoreMediaIO service
 // uses. On Apple they come from the SDK; elsewhere the service is compiled
 // against these copies, written as the platform documents them, and the
-// tests link it against a stand-in for the nine functions, so that a slip in
-// the service shows up before anyone builds on a Mac.
+// tests link it against a stand-in for the eleven functions, so that a slip
+// in the service shows up before anyone builds on a Mac. Both are held to
+// one set of signatures at the end of this file.
 #pragma once
 
 #if defined(__APPLE__)
@@ -61,6 +62,20 @@ OSStatus CMIOObjectSetPropertyData(CMIOObjectID objectID, const CMIOObjectProper
                                    UInt32 qualifierDataSize, const void* qualifierData,
                                    UInt32 dataSize, const void* data);
 
+// Called, on a thread of CoreMediaIO's, when properties of the object may
+// have changed: at least one of the addresses is one the listener was added
+// for. The result is unused (0).
+typedef OSStatus (*CMIOObjectPropertyListenerProc)(CMIOObjectID objectID, UInt32 numberAddresses,
+                                                   const CMIOObjectPropertyAddress addresses[],
+                                                   void* clientData);
+OSStatus CMIOObjectAddPropertyListener(CMIOObjectID objectID,
+                                       const CMIOObjectPropertyAddress* address,
+                                       CMIOObjectPropertyListenerProc listener, void* clientData);
+OSStatus CMIOObjectRemovePropertyListener(CMIOObjectID objectID,
+                                          const CMIOObjectPropertyAddress* address,
+                                          CMIOObjectPropertyListenerProc listener,
+                                          void* clientData);
+
 CFIndex CFStringGetLength(CFStringRef theString);
 CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length, CFStringEncoding encoding);
 CFIndex CFStringGetBytes(CFStringRef theString, CFRange range, CFStringEncoding encoding,
@@ -70,3 +85,39 @@ void CFRelease(CFTypeRef cf);
 
 }  // extern "C"
 #endif
+
+#include <type_traits>
+
+// The signatures the service is written for: the SDK's on Apple and the
+// copies above elsewhere must both have them, so that the stand-in the tests
+// link (whose C names the linker does not check) is called as CoreMediaIO is.
+namespace camknob::cmio_signatures {
+using ListenerProc = OSStatus (*)(CMIOObjectID, UInt32, const CMIOObjectPropertyAddress*, void*);
+static_assert(std::is_same_v<CMIOObjectPropertyListenerProc, ListenerProc>);
+static_assert(std::is_same_v<decltype(CMIOObjectHasProperty),
+                             Boolean(CMIOObjectID, const CMIOObjectPropertyAddress*)>);
+static_assert(std::is_same_v<decltype(CMIOObjectIsPropertySettable),
+                             OSStatus(CMIOObjectID, const CMIOObjectPropertyAddress*, Boolean*)>);
+static_assert(std::is_same_v<decltype(CMIOObjectGetPropertyDataSize),
+                             OSStatus(CMIOObjectID, const CMIOObjectPropertyAddress*, UInt32,
+                                      const void*, UInt32*)>);
+static_assert(std::is_same_v<decltype(CMIOObjectGetPropertyData),
+                             OSStatus(CMIOObjectID, const CMIOObjectPropertyAddress*, UInt32,
+                                      const void*, UInt32, UInt32*, void*)>);
+static_assert(std::is_same_v<decltype(CMIOObjectSetPropertyData),
+                             OSStatus(CMIOObjectID, const CMIOObjectPropertyAddress*, UInt32,
+                                      const void*, UInt32, const void*)>);
+static_assert(
+    std::is_same_v<decltype(CMIOObjectAddPropertyListener),
+                   OSStatus(CMIOObjectID, const CMIOObjectPropertyAddress*, ListenerProc, void*)>);
+static_assert(
+    std::is_same_v<decltype(CMIOObjectRemovePropertyListener),
+                   OSStatus(CMIOObjectID, const CMIOObjectPropertyAddress*, ListenerProc, void*)>);
+static_assert(std::is_same_v<decltype(CFStringGetLength), CFIndex(CFStringRef)>);
+static_assert(std::is_same_v<decltype(CFStringGetMaximumSizeForEncoding),
+                             CFIndex(CFIndex, CFStringEncoding)>);
+static_assert(
+    std::is_same_v<decltype(CFStringGetBytes), CFIndex(CFStringRef, CFRange, CFStringEncoding,
+                                                       UInt8, Boolean, UInt8*, CFIndex, CFIndex*)>);
+static_assert(std::is_same_v<decltype(CFRelease), void(CFTypeRef)>);
+}  // namespace camknob::cmio_signatures

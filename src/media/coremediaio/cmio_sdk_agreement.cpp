@@ -44,6 +44,8 @@ static_assert(same(selectors::automaticManual, kCMIOFeatureControlPropertyAutoma
 static_assert(same(selectors::onOff, kCMIOFeatureControlPropertyOnOff));
 static_assert(same(selectors::nativeData, kCMIOFeatureControlPropertyNativeData));
 static_assert(same(selectors::nativeDataRange, kCMIOFeatureControlPropertyNativeDataRange));
+static_assert(same(selectors::deviceIsRunningSomewhere,
+                   kCMIODevicePropertyDeviceIsRunningSomewhere));
 
 // Every row of the kind table: 28 distinct kinds, each named by its class.
 constexpr bool kindOf(std::uint32_t sdkClass, std::string_view kind) {

@@ -1,6 +1,5 @@
 // The property service over the platform's CoreMediaIO.
 #include <string>
-#include <vector>
 
 #include "media/coremediaio/cmio_platform.h"
 #include "media/property_service.h"
@@ -13,34 +12,6 @@ static_assert(sizeof(CMIOObjectPropertyAddress) == sizeof(PropertyAddress));
 
 CMIOObjectPropertyAddress platformAddress(const PropertyAddress& address) {
   return CMIOObjectPropertyAddress{address.mSelector, address.mScope, address.mElement};
-}
-
-// What the service keeps between calls, in this one place: the system's
-// device list as the last news saw it (nothing before the first).
-struct State {
-  std::optional<std::vector<ObjectId>> devicesSeen;
-};
-
-State& state() {
-  static State instance;
-  return instance;
-}
-
-// The system object's device list; nothing when it cannot be read.
-std::optional<std::vector<ObjectId>> systemDevices() {
-  const CMIOObjectPropertyAddress where{selectors::devices, globalScope, mainElement};
-  UInt32 size = 0;
-  if (CMIOObjectGetPropertyDataSize(systemObject, &where, 0, nullptr, &size) != 0)
-    return std::nullopt;
-  std::vector<ObjectId> devices(size / sizeof(ObjectId));
-  UInt32 used = 0;
-  if (!devices.empty() &&
-      CMIOObjectGetPropertyData(systemObject, &where, 0, nullptr,
-                                static_cast<UInt32>(devices.size() * sizeof(ObjectId)), &used,
-                                devices.data()) != 0)
-    return std::nullopt;
-  devices.resize(used / sizeof(ObjectId));
-  return devices;
 }
 
 }  // namespace
@@ -109,25 +80,11 @@ void releaseString(StringRef reference) {
 }
 
 // CoreMediaIO's properties are live: every read asks the device, and the
-// system's device list is the platform's own.
+// system's device list is the platform's own. Watching is in cmio_watching.cpp.
 void rescanDevices() {}
 
 void refreshDevice(ObjectId device) {
   (void)device;
-}
-
-// No descriptor: the device list is looked at each time news is asked for.
-int startWatching() {
-  return -1;
-}
-
-ServiceNews takeNews() {
-  std::optional<std::vector<ObjectId>> devices = systemDevices();
-  if (!devices) return ServiceNews{false, {}};
-  std::optional<std::vector<ObjectId>>& seen = state().devicesSeen;
-  const bool changed = seen && *seen != *devices;
-  seen = std::move(devices);
-  return ServiceNews{changed, {}};
 }
 
 }  // namespace camknob::service

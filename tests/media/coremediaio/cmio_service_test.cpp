@@ -1,6 +1,8 @@
 // The CoreMediaIO service's own code, over the stand-in for the platform.
 #include <gtest/gtest.h>
 
+#include <poll.h>
+
 #include <climits>
 #include <cstdlib>
 #include <string>
@@ -86,12 +88,15 @@ TEST(CmioService, ValuesAndWritesPassThrough) {
   EXPECT_EQ(writeUInt32(41, selectors::onOff, 1), -50);
 }
 
-// CoreMediaIO answers every read live; the news is whether the system's
-// device list changed since the last time it was asked.
-TEST(CmioService, NewsTellsOfAChangedDeviceList) {
+// Where CoreMediaIO takes no listener, the news is whether the system's
+// device list changed since the last time it was asked. (Run in one process
+// with the others, this one comes first: the service keeps its listeners.)
+TEST(CmioService, WithoutListenersNewsTellsOfAChangedDeviceList) {
   useFixture(R"({"devices": [{"objectId": 10}, {"objectId": 20},
                              {"objectId": 30, "controls": [{"objectId": 31}]}]})");
+  cmio_standin::refuseListeners(true);
   EXPECT_EQ(service::startWatching(), -1);
+  cmio_standin::refuseListeners(false);
   const auto setDevices = [](std::vector<ObjectId> devices) {
     sim::store().objects.at(systemObject).properties[selectors::devices] = sim::idsValue(devices);
   };
@@ -116,6 +121,86 @@ TEST(CmioService, NewsTellsOfAChangedDeviceList) {
   const std::size_t calls = sim::callCount();
   service::rescanDevices();
   service::refreshDevice(30);
+  EXPECT_EQ(sim::callCount(), calls);
+}
+
+// Waits a while for the descriptor to become readable.
+bool readable(int descriptor, int milliseconds = 2000) {
+  pollfd watched{descriptor, POLLIN, 0};
+  return ::poll(&watched, 1, milliseconds) == 1 && (watched.revents & POLLIN) != 0;
+}
+
+void setRunning(ObjectId device, std::uint32_t running) {
+  cmio_standin::changeStore([&](sim::System& system) {
+    system.objects.at(device).properties[selectors::deviceIsRunningSomewhere] =
+        sim::uint32Value(running);
+  });
+}
+
+void setDevices(std::vector<ObjectId> devices) {
+  cmio_standin::changeStore([&](sim::System& system) {
+    system.objects.at(systemObject).properties[selectors::devices] = sim::idsValue(devices);
+  });
+}
+
+// With listeners: the descriptor wakes the engine when the device list or a
+// device's 'gone' changed; news then says which device another program
+// started, and follows devices that come and go.
+TEST(CmioService, ListenersTellOfDevicesStartedElsewhereAndOfTheList) {
+  useFixture(R"({"devices": [{"objectId": 10, "properties": {"gone": 0}},
+                             {"objectId": 20, "properties": {"gone": 1}},
+                             {"objectId": 30, "properties": {"gone": 0}}]})");
+  setDevices({10, 20});
+  const int descriptor = service::startWatching();
+  ASSERT_GE(descriptor, 0);
+  EXPECT_EQ(service::startWatching(), descriptor);  // once
+  EXPECT_EQ(cmio_standin::listenerCount(systemObject, selectors::devices), 1u);
+  for (const ObjectId device : {10u, 20u})
+    EXPECT_EQ(cmio_standin::listenerCount(device, selectors::deviceIsRunningSomewhere), 1u);
+  EXPECT_EQ(cmio_standin::listenerCount(30, selectors::deviceIsRunningSomewhere), 0u);
+
+  // Started by another program: news names it once.
+  setRunning(10, 1);
+  ASSERT_TRUE(readable(descriptor));
+  service::ServiceNews news = service::takeNews();
+  EXPECT_FALSE(news.devicesChanged);
+  EXPECT_EQ(news.openedElsewhere, std::vector<ObjectId>{10});
+  EXPECT_TRUE(service::takeNews().openedElsewhere.empty());
+  // Left alone again: no news of an opening.
+  setRunning(10, 0);
+  ASSERT_TRUE(readable(descriptor));
+  EXPECT_TRUE(service::takeNews().openedElsewhere.empty());
+
+  // A camera leaves: its listener goes, and a change of it is never news.
+  setDevices({20});
+  ASSERT_TRUE(readable(descriptor));
+  news = service::takeNews();
+  EXPECT_TRUE(news.devicesChanged);
+  EXPECT_EQ(cmio_standin::listenerCount(10, selectors::deviceIsRunningSomewhere), 0u);
+  const std::size_t callsOfTheLeft =
+      cmio_standin::listenerCalls(10, selectors::deviceIsRunningSomewhere);
+  setRunning(10, 1);
+  setRunning(20, 0);  // something to wait for
+  ASSERT_TRUE(readable(descriptor));
+  EXPECT_TRUE(service::takeNews().openedElsewhere.empty());
+  EXPECT_EQ(cmio_standin::listenerCalls(10, selectors::deviceIsRunningSomewhere), callsOfTheLeft);
+
+  // Two arrive, one already in use: listened to once each from then on.
+  setDevices({20, 30, 10});
+  ASSERT_TRUE(readable(descriptor));
+  EXPECT_TRUE(service::takeNews().devicesChanged);
+  for (const ObjectId device : {10u, 20u, 30u})
+    EXPECT_EQ(cmio_standin::listenerCount(device, selectors::deviceIsRunningSomewhere), 1u);
+  setRunning(30, 1);
+  ASSERT_TRUE(readable(descriptor));
+  EXPECT_EQ(service::takeNews().openedElsewhere, std::vector<ObjectId>{30});
+
+  // Nothing changed: the descriptor stays quiet, and news reads nothing.
+  EXPECT_FALSE(readable(descriptor, 200));
+  const std::size_t calls = sim::callCount();
+  news = service::takeNews();
+  EXPECT_FALSE(news.devicesChanged);
+  EXPECT_TRUE(news.openedElsewhere.empty());
   EXPECT_EQ(sim::callCount(), calls);
 }
 

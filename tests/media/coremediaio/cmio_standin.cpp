@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
 
+#include "media/coremediaio/cmio_standin_internal.h"
 #include "media/sim/sim_operations.h"
 #include "media/sim/sim_store.h"
 
@@ -82,7 +84,47 @@ PropertyAddress simAddress(const CMIOObjectPropertyAddress* address) {
   return PropertyAddress{address->mSelector, address->mScope, address->mElement};
 }
 
+// The journal file CAMKNOB_CMIO_STANDIN_JOURNAL names, opened for appending
+// at the first line; none without it.
+struct Journal {
+  std::mutex mutex;
+  std::FILE* file = nullptr;
+  bool opened = false;
+};
+
+Journal& journalFile() {
+  static Journal* const instance = new Journal;  // lines may come as the process ends
+  return *instance;
+}
+
 }  // namespace
+
+namespace detail {
+
+std::mutex& storeMutex() {
+  static std::mutex* const instance = new std::mutex;
+  return *instance;
+}
+
+void journal(std::string_view line) {
+  Journal& journal = journalFile();
+  const std::lock_guard lock(journal.mutex);
+  if (!journal.opened) {
+    journal.opened = true;
+    const char* path = std::getenv("CAMKNOB_CMIO_STANDIN_JOURNAL");
+    if (path != nullptr && *path != '\0') journal.file = std::fopen(path, "ae");
+  }
+  if (journal.file == nullptr) return;
+  std::fprintf(journal.file, "%.*s\n", static_cast<int>(line.size()), line.data());
+  std::fflush(journal.file);
+}
+
+std::string addressText(std::uint32_t object, std::uint32_t selector) {
+  return std::to_string(object) + ' ' + char(selector >> 24) + char(selector >> 16) +
+         char(selector >> 8) + char(selector);
+}
+
+}  // namespace detail
 
 CFStringRef newString(std::string_view utf8, bool convertible) {
   const CFIndex length = utf16Length(utf8) + (convertible ? 0 : 1);
@@ -102,9 +144,22 @@ std::size_t liveStringCount() {
 using namespace camknob;
 using namespace camknob::cmio_standin;
 
+namespace {
+
+void journalCall(const char* operation, CMIOObjectID object,
+                 const CMIOObjectPropertyAddress* address) {
+  if (address == nullptr) return;  // a fault, said by the call
+  detail::journal(std::string("call ") + operation + ' ' +
+                  detail::addressText(object, address->mSelector));
+}
+
+}  // namespace
+
 extern "C" {
 
 Boolean CMIOObjectHasProperty(CMIOObjectID objectID, const CMIOObjectPropertyAddress* address) {
+  const std::lock_guard lock(detail::storeMutex());
+  journalCall("HasProperty", objectID, address);
   return sim::hasProperty(objectID, simAddress(address));
 }
 
@@ -112,6 +167,8 @@ OSStatus CMIOObjectIsPropertySettable(CMIOObjectID objectID,
                                       const CMIOObjectPropertyAddress* address,
                                       Boolean* isSettable) {
   if (isSettable == nullptr) fault("a settable question without a flag");
+  const std::lock_guard lock(detail::storeMutex());
+  journalCall("IsPropertySettable", objectID, address);
   std::uint8_t flag = *isSettable;
   const Status status = sim::isPropertySettable(objectID, simAddress(address), flag);
   *isSettable = flag;
@@ -123,6 +180,8 @@ OSStatus CMIOObjectGetPropertyDataSize(CMIOObjectID objectID,
                                        UInt32 qualifierDataSize, const void* qualifierData,
                                        UInt32* dataSize) {
   if (dataSize == nullptr) fault("a size query without a size");
+  const std::lock_guard lock(detail::storeMutex());
+  journalCall("GetPropertyDataSize", objectID, address);
   std::uint32_t size = *dataSize;
   const Status status = sim::getPropertyDataSize(objectID, simAddress(address), qualifierDataSize,
                                                  qualifierData, size);
@@ -134,6 +193,8 @@ OSStatus CMIOObjectGetPropertyData(CMIOObjectID objectID, const CMIOObjectProper
                                    UInt32 qualifierDataSize, const void* qualifierData,
                                    UInt32 dataSize, UInt32* dataUsed, void* data) {
   if (dataUsed == nullptr) fault("a data call without a used count");
+  const std::lock_guard lock(detail::storeMutex());
+  journalCall("GetPropertyData", objectID, address);
   const std::size_t storeStrings = sim::liveStringCount();
   std::uint32_t used = *dataUsed;
   const Status status = sim::getPropertyData(objectID, simAddress(address), qualifierDataSize,
@@ -155,8 +216,16 @@ OSStatus CMIOObjectGetPropertyData(CMIOObjectID objectID, const CMIOObjectProper
 OSStatus CMIOObjectSetPropertyData(CMIOObjectID objectID, const CMIOObjectPropertyAddress* address,
                                    UInt32 qualifierDataSize, const void* qualifierData,
                                    UInt32 dataSize, const void* data) {
-  return sim::setPropertyData(objectID, simAddress(address), qualifierDataSize, qualifierData,
-                              dataSize, data);
+  Status status = noErr;
+  {
+    const std::lock_guard lock(detail::storeMutex());
+    journalCall("SetPropertyData", objectID, address);
+    status = sim::setPropertyData(objectID, simAddress(address), qualifierDataSize, qualifierData,
+                                  dataSize, data);
+  }
+  // A write to a shared fixture may bring in what another process changed.
+  detail::storeMayHaveChanged();
+  return status;
 }
 
 CFIndex CFStringGetLength(CFStringRef theString) {
