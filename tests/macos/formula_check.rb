@@ -9,6 +9,7 @@
 # commands are recorded, not run), its post_install and its service block,
 # and runs its test block over stand-in programs, which must pass for a
 # working build and fail for each kind of broken one.
+# Ruby 2.6 and later (macOS's own /usr/bin/ruby is 2.6).
 # Exit status: 0 passed, 1 failed.
 
 require "fileutils"
@@ -86,10 +87,21 @@ class Formula
     @commands = []
   end
 
-  def prefix = @root/"Cellar/camknob/HEAD-0000000"
-  def bin = prefix/"bin"
-  def opt_bin = @root/"opt/camknob/bin"
-  def var = @root/"var"
+  def prefix
+    @root/"Cellar/camknob/HEAD-0000000"
+  end
+
+  def bin
+    prefix/"bin"
+  end
+
+  def opt_bin
+    @root/"opt/camknob/bin"
+  end
+
+  def var
+    @root/"var"
+  end
 
   def std_cmake_args
     ["-DCMAKE_INSTALL_PREFIX=#{prefix}", "-DCMAKE_BUILD_TYPE=Release", "-Wno-dev",
@@ -126,7 +138,9 @@ class Formula
 end
 
 $faults = []
-def fault(text) = $faults << text
+def fault(text)
+  $faults << text
+end
 
 # --- Syntax, as `ruby -c` checks it.
 _, syntax_status = Open3.capture2e(RbConfig.ruby, "-c", FORMULA)
