@@ -67,11 +67,14 @@ install(FILES ${schemas} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/camknob)
 
 # Applying a profile when a camera is plugged in: the user service is ready to
 # use; the udev rule names a camera, so it is an example to copy and edit.
-install(FILES examples/profiles/camknob-profile@.service DESTINATION lib/systemd/user)
+# systemd's units are for Linux; a Mac gets camknobd's launchd agent instead.
+if(NOT APPLE)
+  install(FILES examples/profiles/camknob-profile@.service DESTINATION lib/systemd/user)
+endif()
 # camknobd as the user's service, started by the path it is installed at: the
 # unit is made as it is installed, since CPack installs under a prefix of its
 # own (/usr) rather than the one configured.
-if(daemons)
+if(daemons AND NOT APPLE)
   set(unit_bindir "\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}")
   if(IS_ABSOLUTE "${CMAKE_INSTALL_BINDIR}")
     set(unit_bindir "${CMAKE_INSTALL_BINDIR}")
@@ -82,6 +85,15 @@ if(daemons)
     configure_file(\"${PROJECT_SOURCE_DIR}/examples/camknobd/camknobd.service.in\" \"${unit}\"
                    @ONLY)")
   install(FILES ${unit} DESTINATION lib/systemd/user)
+endif()
+# On a Mac, its launchd agent in share/camknob/, to copy to
+# ~/Library/LaunchAgents/ (README, macOS), made alike as it is installed.
+if(daemons AND APPLE)
+  set(agent ${CMAKE_CURRENT_BINARY_DIR}/org.camknob.camknobd.plist)
+  install(CODE "
+    include(\"${PROJECT_SOURCE_DIR}/cmake/launchd_agent.cmake\")
+    camknob_make_launchd_agent(\"\${CMAKE_INSTALL_PREFIX}\" \"${CMAKE_INSTALL_BINDIR}\" \"${agent}\")")
+  install(FILES ${agent} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/camknob)
 endif()
 install(FILES examples/profiles/90-camknob-profile.rules examples/profiles/camknob-profile@.service
               examples/demo-system.json examples/usb-camera.json

@@ -100,7 +100,8 @@ set(CMAKE_STRIP "${CAMKNOB_MACOS_STRIP}")
 set(CMAKE_INSTALL_NAME_TOOL "${CAMKNOB_MACOS_INSTALL_NAME_TOOL}")
 
 # The SDK as sysroot: -isysroot for the headers and libc++'s, -syslibroot for
-# the linker's .tbd stubs; CMake's Darwin module also makes it the find root.
+# the linker's .tbd stubs. (CMake's Darwin module makes it the find root only
+# for iOS and its kin: for macOS that is done below.)
 set(CMAKE_OSX_SYSROOT "${CAMKNOB_MACOS_SDK}" CACHE PATH "macOS SDK" FORCE)
 # One architecture: -arch, matching the target above.
 set(CMAKE_OSX_ARCHITECTURES ${CAMKNOB_MACOS_ARCH} CACHE STRING "macOS architecture" FORCE)
@@ -118,10 +119,18 @@ set(CMAKE_SHARED_LINKER_FLAGS_INIT "${camknob_link_flags} -stdlib=libc++")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "${camknob_link_flags} -stdlib=libc++")
 
 # Headers, libraries and packages come from the SDK only, never from the
-# Linux host's /usr (its nlohmann/json, GoogleTest, ... are built for Linux).
+# Linux host's /usr (its nlohmann/json, GoogleTest, cpp-httplib, ... are built
+# for Linux). The modes alone do not do it: with no find root, CMake searches
+# the host's folders as they are. So the SDK is the find root, every search
+# path (the system's, CMAKE_PREFIX_PATH, PATH) is taken under it, and the
+# extra folder below is the one other root. Set, not appended: this file is
+# read again by every try-compile.
+set(CMAKE_FIND_ROOT_PATH "${CAMKNOB_MACOS_SDK}")
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# The user's package registry (~/.cmake/packages) names host builds.
+set(CMAKE_FIND_USE_PACKAGE_REGISTRY OFF)
 # pkg-config is the host's and would name the host's .pc files (Debian's
 # cpp-httplib among them): it looks only in the SDK, where there are none.
 set(ENV{PKG_CONFIG_LIBDIR} "${CAMKNOB_MACOS_SDK}/usr/lib/pkgconfig")
@@ -129,7 +138,8 @@ set(ENV{PKG_CONFIG_PATH} "")
 set(ENV{PKG_CONFIG_SYSROOT_DIR} "${CAMKNOB_MACOS_SDK}")
 
 # A header-only library the SDK lacks: the folder is searched after the SDK
-# by the compiler, and find_path/find_file look in it too.
+# by the compiler, and find_path/find_file look in it too (a find root, so
+# that it is searched as it is rather than under the SDK).
 if(CAMKNOB_MACOS_EXTRA_INCLUDE)
   if(NOT IS_DIRECTORY "${CAMKNOB_MACOS_EXTRA_INCLUDE}")
     message(FATAL_ERROR "macos-cross: CAMKNOB_MACOS_EXTRA_INCLUDE (\"${CAMKNOB_MACOS_EXTRA_INCLUDE}\") "

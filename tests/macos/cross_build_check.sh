@@ -3,7 +3,11 @@
 # and x86_64, with cmake/toolchains/macos-cross.cmake against the SDK folder
 # that CAMKNOB_MACOS_SDK names, and checks the binaries: each is a Mach-O of
 # its build's architecture for macOS 12.0, loads only libraries the SDK has,
-# and camknob loads CoreMediaIO and CoreFoundation.
+# and camknob loads CoreMediaIO and CoreFoundation. It lists the programs
+# each build made. camknobd and camknobd-sim are among them exactly when
+# upstream's httplib.h is in CAMKNOB_MACOS_EXTRA_INCLUDE (or the SDK): the
+# host's cpp-httplib is never to be taken, and the check says when they were
+# left out.
 #
 # usage: cross_build_check.sh WORK_DIR [CMAKE]
 # WORK_DIR receives one scratch build folder per architecture, made anew on
@@ -59,8 +63,27 @@ generator=("Unix Makefiles")
 if command -v ninja >/dev/null; then generator=(Ninja); fi
 jobs=${CMAKE_BUILD_PARALLEL_LEVEL:-$(getconf _NPROCESSORS_ONLN 2>/dev/null || echo 2)}
 toolchain_options=()
-if [ -n "${CAMKNOB_MACOS_EXTRA_INCLUDE:-}" ]; then
-  toolchain_options+=("-DCAMKNOB_MACOS_EXTRA_INCLUDE=$CAMKNOB_MACOS_EXTRA_INCLUDE")
+extra=${CAMKNOB_MACOS_EXTRA_INCLUDE:-}
+if [ -n "$extra" ]; then
+  [ -d "$extra" ] || fail "CAMKNOB_MACOS_EXTRA_INCLUDE=$extra is not a folder"
+  toolchain_options+=("-DCAMKNOB_MACOS_EXTRA_INCLUDE=$extra")
+fi
+# Whether camknobd is to be built: cpp-httplib's header is in a folder the
+# cross build may search. Otherwise it is left out, and a camknobd built
+# anyway took a header from elsewhere (the host's).
+daemon_left_out=
+if [ -n "$extra" ] && [ -f "$extra/httplib.h" ]; then
+  :
+elif [ -f "$sdk/usr/include/httplib.h" ]; then
+  :
+elif [ -n "$extra" ]; then
+  daemon_left_out="no httplib.h in CAMKNOB_MACOS_EXTRA_INCLUDE ($extra)"
+else
+  daemon_left_out="no httplib.h in CAMKNOB_MACOS_EXTRA_INCLUDE (unset)"
+fi
+if [ -n "$daemon_left_out" ]; then
+  echo "camknobd and camknobd-sim are left out: $daemon_left_out;" \
+    "set it to a folder holding upstream's httplib.h to build them (README, macOS)"
 fi
 
 # Mach-O header rows of FILE: "CPUTYPE FILETYPE", one per architecture slice;
@@ -123,10 +146,27 @@ for arch in arm64 x86_64; do
   [ ${#binaries[@]} -gt 0 ] || fail "the $arch build made no Mach-O binary"
 
   camknob=()
+  programs=()
   for file in "${binaries[@]}"; do
     check_binary "$file" "$arch" "$cpu"
+    programs+=("$(basename "$file")")
     if [ "$(basename "$file")" = camknob ]; then camknob+=("$file"); fi
   done
+  echo "== $arch: programs built: ${programs[*]}"
+  for daemon in camknobd camknobd-sim; do
+    built=no
+    for program in "${programs[@]}"; do
+      if [ "$program" = "$daemon" ]; then built=yes; fi
+    done
+    if [ -n "$daemon_left_out" ] && [ $built = yes ]; then
+      fail "the $arch build made $daemon though $daemon_left_out: it took a cpp-httplib from outside the SDK and CAMKNOB_MACOS_EXTRA_INCLUDE (the host's?)"
+    elif [ -z "$daemon_left_out" ] && [ $built = no ]; then
+      fail "the $arch build made no $daemon though httplib.h is there for it"
+    fi
+  done
+  if [ -n "$daemon_left_out" ]; then
+    echo "== $arch: camknobd and camknobd-sim left out: $daemon_left_out"
+  fi
   [ ${#camknob[@]} -eq 1 ] || fail "the $arch build made ${#camknob[@]} programs named camknob, not one"
   used=$("$objdump" --macho --dylibs-used "${camknob[0]}" | awk 'NR > 1 {print $1}')
   for framework in CoreMediaIO CoreFoundation; do
