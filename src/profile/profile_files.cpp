@@ -36,6 +36,14 @@ mode_t userDefaultMode() {
 
 }  // namespace
 
+std::string sizeText(std::size_t bytes) {
+  constexpr std::size_t kibibyte = 1024;
+  constexpr std::size_t mebibyte = kibibyte * kibibyte;
+  if (bytes != 0 && bytes % mebibyte == 0) return std::to_string(bytes / mebibyte) + " MiB";
+  if (bytes != 0 && bytes % kibibyte == 0) return std::to_string(bytes / kibibyte) + " KiB";
+  return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+}
+
 FileReading readBoundedText(const std::optional<std::string>& path, std::size_t limit) {
   const int descriptor = path ? ::open(path->c_str(), O_RDONLY | O_CLOEXEC) : STDIN_FILENO;
   if (descriptor < 0) return {std::nullopt, "cannot read: " + errorText(errno)};
@@ -58,7 +66,7 @@ FileReading readBoundedText(const std::optional<std::string>& path, std::size_t 
   }
   if (path) ::close(descriptor);
   if (fault) return {std::nullopt, *fault};
-  if (filled > limit) return {std::nullopt, "larger than 1 MiB"};
+  if (filled > limit) return {std::nullopt, "larger than " + sizeText(limit)};
   text.resize(filled);
   return {std::move(text), {}};
 }

@@ -8,8 +8,11 @@ namespace camknob {
 
 struct FileReading {
   std::optional<std::string> text;
-  std::string fault;  // "cannot read: REASON" or "larger than 1 MiB"
+  std::string fault;  // "cannot read: REASON", or "larger than LIMIT" (sizeText)
 };
+
+// A limit in bytes as the messages say it: "1 MiB", "64 KiB" or "100 bytes".
+std::string sizeText(std::size_t bytes);
 
 // The file's text, or standard input's when there is no path; at most
 // `limit` bytes are accepted, and no more than one byte beyond is read.

@@ -7,6 +7,7 @@
 
 #include "json/json_text.h"
 #include "json/json_tree.h"
+#include "profile/profile_files.h"
 #include "text/number_text.h"
 #include "vocabulary/control_kinds.h"
 
@@ -239,7 +240,8 @@ bool isWellFormedKind(std::string_view kind) {
 }
 
 ProfileReading readProfile(std::string_view text) {
-  if (text.size() > maxProfileBytes) return {std::nullopt, "larger than 1 MiB"};
+  if (text.size() > maxProfileBytes)
+    return {std::nullopt, "larger than " + sizeText(maxProfileBytes)};
   JsonTreeReading tree = readJsonTree(text);
   if (!tree.root) return {std::nullopt, std::move(tree.fault)};
   return readProfileNode(*tree.root);
