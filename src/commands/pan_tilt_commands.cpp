@@ -50,6 +50,12 @@ CommandFailure runMove(const CommandLine& line, const CameraDevice& device) {
   return failureOf(writeRecord(*control, record), moveRefused);
 }
 
+CommandFailure stopPanTilt(const CameraDevice& device) {
+  const CameraControl* control = controlOfKind(device, panTiltRelativeKind);
+  if (control == nullptr) return std::nullopt;
+  return failureOf(writeRecord(*control, relativeMoveRecord(0, 0, 1)), moveRefused);
+}
+
 CommandFailure runHome(const CameraDevice& device) {
   const CameraControl* control = controlOfKind(device, panTiltAbsoluteKind);
   if (control == nullptr || !control->nativeDataSettable) return std::string(noAbsoluteControl);

@@ -11,4 +11,9 @@ CommandFailure runMove(const CommandLine& line, const CameraDevice& device);
 CommandFailure runHome(const CameraDevice& device);
 CommandFailure runAbsolute(const CommandLine& line, const CameraDevice& device);
 
+// What a move with pan and tilt 0 writes, for a program that stops a movement
+// of its own (camknobd as it ends); a camera without relative pan/tilt has
+// nothing to stop.
+CommandFailure stopPanTilt(const CameraDevice& device);
+
 }  // namespace camknob

@@ -11,6 +11,7 @@
 #include "engine/command_requests.h"
 #include "engine/engine_answers.h"
 #include "engine/engine_state.h"
+#include "engine/stored_document.h"
 #include "media/property_service.h"
 
 namespace camknob::engine {
@@ -155,6 +156,20 @@ int sleepMilliseconds(Engine& engine, bool listening) {
   return left < 0 ? 0 : static_cast<int>(std::min<long long>(left, 60'000));
 }
 
+// Holds that cannot be used are said so; a file that is not a holds document
+// is kept aside, so that the next hold starts a new file without losing it.
+void reportUnusableHolds(const std::string& configFolder, const HoldsLoad& holds) {
+  std::cerr << "camknobd: holds: " << holds.fault;
+  if (holds.corrupt) {
+    const KeptAside aside = keepAside(holdsPath(configFolder));
+    if (aside.path)
+      std::cerr << ": kept aside as " << *aside.path;
+    else
+      std::cerr << " (and it cannot be kept aside: " << aside.fault << ")";
+  }
+  std::cerr << ": none kept" << std::endl;
+}
+
 void startLooking(Engine& engine) {
   Core& core = engine.core;
   core.newsDescriptor = service::startWatching();
@@ -162,8 +177,7 @@ void startLooking(Engine& engine) {
   core.cameras = cameraListOf(listDevices());
   publish(engine, true);
   HoldsLoad holds = loadHolds(core.settings.configFolder);
-  if (!holds.fault.empty())
-    std::cerr << "camknobd: holds: " << holds.fault << ": none kept" << std::endl;
+  if (!holds.fault.empty()) reportUnusableHolds(core.settings.configFolder, holds);
   core.holds = std::move(holds.holds);
   std::vector<std::string> present;
   for (const CameraDevice& device : core.cameras.devices)
@@ -206,13 +220,15 @@ void run(Engine& engine) {
 }
 
 void runGuarded(Engine& engine) {
+  std::optional<std::string> failure;
   try {
     run(engine);
   } catch (const std::exception& error) {
-    std::cerr << "camknobd: the engine stopped: " << error.what() << std::endl;
+    failure = error.what();
   } catch (...) {
-    std::cerr << "camknobd: the engine stopped" << std::endl;
+    failure = "an unknown failure";
   }
+  stopMovements(engine);
   // Whatever was asked and not answered gets 503, now and from now on.
   std::deque<Job> left;
   {
@@ -225,6 +241,10 @@ void runGuarded(Engine& engine) {
   // Steps still due may hold replies: giving them up breaks their promises,
   // which submit's callers see as 503.
   engine.core.later.clear();
+  if (failure) {
+    std::cerr << "camknobd: the engine stopped: " << *failure << std::endl;
+    if (engine.core.settings.onFailure) engine.core.settings.onFailure(*failure);
+  }
 }
 
 }  // namespace

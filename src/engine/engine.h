@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <memory>
 #include <optional>
@@ -20,6 +21,13 @@ struct EngineSettings {
   // Where profiles (profiles/), holds and presets are kept, such as
   // ~/.config/camknob.
   std::string configFolder;
+  // Called once, on the engine thread, when the engine stopped by itself on
+  // a failure outside any request (looking at the machine, taking news,
+  // reading the cameras, a step due later), with what failed; from then on
+  // every request is answered 503. A program should end with a failure
+  // status so that its service manager starts it again. The failure is
+  // written to standard error either way.
+  std::function<void(const std::string& what)> onFailure = {};
 };
 
 // A state of the cameras' list, as the `list` document camknob prints;
@@ -56,7 +64,9 @@ void addListener(Engine& engine);
 void removeListener(Engine& engine);
 
 // Finishes the request being answered, answers the queued ones with 503, wakes
-// every waiter, and ends the engine thread.
+// every waiter, stops every pan/tilt movement the engine started, and ends
+// the engine thread. (A movement is stopped too when the engine stops on a
+// failure.)
 void stopEngine(Engine& engine);
 
 }  // namespace camknob::engine

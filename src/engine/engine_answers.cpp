@@ -127,13 +127,15 @@ std::string holdsAnswer(const Holds& holds) {
 }
 
 std::string heldAnswer(const Holds& holds, std::string_view uid, std::string_view profile,
-                       const std::optional<std::string>& applied) {
+                       const std::optional<std::string>& applied, bool ok) {
   std::string out = "{";
   ObjectText object{out};
   if (applied) {
     key(object, "applied");
     out += *applied;
   }
+  if (!ok)
+    textOf(object, "error", "The hold is kept, but the profile did not all go on the camera.");
   key(object, "hold");
   out.push_back('{');
   ObjectText hold{out};
@@ -141,7 +143,7 @@ std::string heldAnswer(const Holds& holds, std::string_view uid, std::string_vie
   textOf(hold, "uid", uid);
   out.push_back('}');
   appendHolds(out, object, holds);
-  boolean(object, "ok", true);
+  boolean(object, "ok", ok);
   out.push_back('}');
   return out;
 }

@@ -22,10 +22,11 @@ std::string profilesAnswer(const std::vector<StoredProfile>& profiles, const Hol
 std::string deletedProfileAnswer(std::string_view name, const std::vector<std::string>& released);
 
 // The holds, after a hold was made (with the application's answer, when the
-// camera was there to apply it to) or released.
+// camera was there to apply it to; ok false, with an error, when that did
+// not all go on the camera) or released.
 std::string holdsAnswer(const Holds& holds);
 std::string heldAnswer(const Holds& holds, std::string_view uid, std::string_view profile,
-                       const std::optional<std::string>& applied);
+                       const std::optional<std::string>& applied, bool ok);
 std::string releasedAnswer(const Holds& holds, std::string_view uid, std::string_view profile);
 
 // Presets, one, or the one deleted.

@@ -1,5 +1,6 @@
 // The engine's answer to each kind of request, on the engine thread.
 #include <algorithm>
+#include <iostream>
 
 #include "commands/device_selection.h"
 #include "commands/dispatch.h"
@@ -9,6 +10,7 @@
 #include "engine/engine_state.h"
 #include "engine/preset_store.h"
 #include "engine/profile_store.h"
+#include "engine/stored_document.h"
 #include "profile/apply_profile.h"
 #include "profile/profile_answers.h"
 #include "profile/profile_application.h"
@@ -83,6 +85,9 @@ Answer runCommand(Engine& engine, const RunCommand& command) {
   const std::string_view word = commandWord(line);
   if (word == "list") return listCameras(engine);
   const CommandOutcome outcome = performCommand(word, line, engine.core.cameras.devices);
+  // Any move made, a stop among them: stopping a camera that stands is harmless.
+  if (word == "move" && outcome.device != nullptr && !outcome.failure)
+    noteMovement(engine, outcome.device->objectId);
   if (outcome.device != nullptr) {
     // Only the device selected can have changed: it is read again now, and
     // once more when it settled.
@@ -170,16 +175,30 @@ std::optional<Answer> applyNamedProfile(Engine& engine, const ApplyProfile& requ
   return std::nullopt;
 }
 
+// The holds of the profile are given up with it: stored first, so that a
+// failure to store them, or to remove the profile, leaves both as they were.
 Answer deleteProfile(Engine& engine, const DeleteProfile& request) {
   if (!isProfileName(request.name)) return fault(400, profileNameRule);
   Core& core = engine.core;
-  if (!removeProfile(core.settings.configFolder, request.name))
+  const std::string& folder = core.settings.configFolder;
+  if (!profileExists(folder, request.name))
     return fault(404, "No profile is named " + request.name + ".");
   std::vector<std::string> released;
+  Holds holds = core.holds;
   for (const auto& [uid, profile] : core.holds)
     if (profile == request.name) released.push_back(uid);
-  for (const std::string& uid : released) core.holds.erase(uid);
-  if (!released.empty()) (void)storeHolds(core.settings.configFolder, core.holds);
+  for (const std::string& uid : released) holds.erase(uid);
+  if (!released.empty())
+    if (auto failed = storeHolds(folder, holds))
+      return fault(500, "Cannot release the holds of " + request.name + ": " + *failed + ".");
+  const ProfileRemoval removal = removeProfile(folder, request.name);
+  if (removal.missing || removal.fault) {
+    if (!released.empty()) (void)storeHolds(folder, core.holds);
+    if (removal.missing) return fault(404, "No profile is named " + request.name + ".");
+    return fault(
+        500, "Cannot delete " + profilePath(folder, request.name) + ": " + *removal.fault + ".");
+  }
+  core.holds = std::move(holds);
   return Answer{200, deletedProfileAnswer(request.name, released)};
 }
 
@@ -196,11 +215,14 @@ std::optional<Answer> holdProfile(Engine& engine, const HoldProfile& request, co
   if (auto failed = storeHolds(core.settings.configFolder, holds))
     return fault(500, "Cannot keep the hold: " + *failed + ".");
   core.holds = std::move(holds);
-  if (camera == nullptr) return Answer{200, heldAnswer(core.holds, uid, request.profile, {})};
-  applyProfile(engine, loaded, *camera, reply,
-               [holds = core.holds, uid, name = request.profile](const std::string& applied, bool) {
-                 return Answer{200, heldAnswer(holds, uid, name, applied)};
-               });
+  if (camera == nullptr) return Answer{200, heldAnswer(core.holds, uid, request.profile, {}, true)};
+  // The hold is kept whatever applying it now gives; ok says whether it all
+  // went on the camera.
+  applyProfile(
+      engine, loaded, *camera, reply,
+      [holds = core.holds, uid, name = request.profile](const std::string& applied, bool ok) {
+        return Answer{ok ? 200 : 422, heldAnswer(holds, uid, name, applied, ok)};
+      });
   return std::nullopt;
 }
 
@@ -227,11 +249,23 @@ Answer releaseHold(Engine& engine, const ReleaseHold& request) {
   return Answer{200, releasedAnswer(core.holds, uid, profile)};
 }
 
-// The presets file, or the answer saying why it cannot be used.
+// The presets file, or the answer saying why it cannot be used. A file that
+// is not a presets document is kept aside, and said so: the presets start
+// anew.
 std::variant<std::vector<Preset>, Answer> storedPresets(const Engine& engine) {
-  PresetsLoad load = loadPresets(engine.core.settings.configFolder);
-  if (!load.fault.empty()) return fault(500, "The presets cannot be read: " + load.fault + ".");
-  return std::move(load.presets);
+  const std::string& folder = engine.core.settings.configFolder;
+  PresetsLoad load = loadPresets(folder);
+  if (load.fault.empty()) return std::move(load.presets);
+  if (load.corrupt) {
+    const KeptAside aside = keepAside(presetsPath(folder));
+    if (aside.path) {
+      std::cerr << "camknobd: presets: " << load.fault << ": kept aside as " << *aside.path
+                << "; starting anew" << std::endl;
+      return std::vector<Preset>{};
+    }
+    load.fault += " (and it cannot be kept aside: " + aside.fault + ")";
+  }
+  return fault(500, "The presets cannot be read: " + load.fault + ".");
 }
 
 Answer listPresets(Engine& engine, const ListPresets& request) {

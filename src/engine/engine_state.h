@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "engine/camera_list.h"
@@ -53,6 +54,7 @@ struct Core {
   int newsDescriptor = -1;
   Clock::time_point nextNewsCheck{};  // without a descriptor: when to ask the service
   Clock::time_point nextPoll{};       // while a stream is open
+  std::set<ObjectId> moving;          // devices a move of the engine's may have set turning
 };
 
 struct Engine {
@@ -101,6 +103,14 @@ enum class Keeping {
 // afresh and, as `keeping` says, the profile is applied. Nothing when the
 // camera is not held or not there.
 void keepHeld(Engine& engine, const std::string& uid, Keeping keeping = Keeping::whereDiffering);
+
+// After a move of the engine's on the device: it may be turning until the
+// engine ends.
+void noteMovement(Engine& engine, ObjectId deviceId);
+
+// Stops every movement the engine started and did not stop, each camera on
+// its own whatever the others do; for the engine's end.
+void stopMovements(Engine& engine);
 
 // The answer to one request; nothing when the request is answered later
 // through the reply.

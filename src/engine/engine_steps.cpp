@@ -2,6 +2,7 @@
 // again, publishing the list, and keeping held cameras at their profiles.
 #include <iostream>
 
+#include "commands/pan_tilt_commands.h"
 #include "discovery/list_devices.h"
 #include "engine/engine_state.h"
 #include "engine/profile_store.h"
@@ -76,6 +77,22 @@ void keepHeld(Engine& engine, const std::string& uid, Keeping keeping) {
     settleLater(engine, deviceId);
   }
   publish(engine);
+}
+
+void noteMovement(Engine& engine, ObjectId deviceId) {
+  engine.core.moving.insert(deviceId);
+}
+
+void stopMovements(Engine& engine) {
+  for (const ObjectId id : engine.core.moving) {
+    try {
+      for (const CameraDevice& device : engine.core.cameras.devices)
+        if (device.objectId == id) (void)stopPanTilt(device);
+    } catch (...) {
+      // The next camera is stopped all the same.
+    }
+  }
+  engine.core.moving.clear();
 }
 
 }  // namespace camknob::engine

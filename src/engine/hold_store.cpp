@@ -9,10 +9,6 @@ namespace {
 
 constexpr std::size_t holdsLimit = 1u << 20;
 
-std::string holdsPath(const std::string& configFolder) {
-  return configFolder + "/holds.json";
-}
-
 std::optional<Holds> holdsOf(const JsonNode& root) {
   const auto* object = std::get_if<JsonObject>(&root.value);
   if (object == nullptr || !hasOnlyKeys(*object, {"camknobHolds", "holds"})) return std::nullopt;
@@ -37,13 +33,17 @@ std::optional<Holds> holdsOf(const JsonNode& root) {
 
 }  // namespace
 
+std::string holdsPath(const std::string& configFolder) {
+  return configFolder + "/holds.json";
+}
+
 HoldsLoad loadHolds(const std::string& configFolder) {
   const DocumentLoad document = loadDocument(holdsPath(configFolder), holdsLimit);
   if (document.missing) return {};
-  if (!document.root) return {{}, document.fault};
+  if (!document.root) return {{}, document.fault, document.corrupt};
   auto holds = holdsOf(*document.root);
-  if (!holds) return {{}, "not a holds document"};
-  return {std::move(*holds), {}};
+  if (!holds) return {{}, "not a holds document", true};
+  return {std::move(*holds), {}, false};
 }
 
 std::optional<std::string> storeHolds(const std::string& configFolder, const Holds& holds) {

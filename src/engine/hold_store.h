@@ -14,7 +14,10 @@ using Holds = std::map<std::string, std::string>;  // camera uid → profile nam
 struct HoldsLoad {
   Holds holds;
   std::string fault;  // why the file could not be used (then no holds); empty when it could
+  bool corrupt;       // read, but not a holds document: to be kept aside
 };
+
+std::string holdsPath(const std::string& configFolder);
 
 // The holds saved; none when there is no file yet.
 HoldsLoad loadHolds(const std::string& configFolder);

@@ -15,10 +15,6 @@ namespace {
 
 constexpr std::size_t presetsLimit = 8u << 20;
 
-std::string presetsPath(const std::string& configFolder) {
-  return configFolder + "/presets.json";
-}
-
 bool isPresetKind(std::string_view kind) {
   return motionOfKind(kind) == ControlMotion::Aims || kind == "zoom" || kind == "focus";
 }
@@ -49,13 +45,17 @@ std::optional<std::vector<Preset>> presetsOf(const JsonNode& root) {
 
 }  // namespace
 
+std::string presetsPath(const std::string& configFolder) {
+  return configFolder + "/presets.json";
+}
+
 PresetsLoad loadPresets(const std::string& configFolder) {
   const DocumentLoad document = loadDocument(presetsPath(configFolder), presetsLimit);
   if (document.missing) return {};
-  if (!document.root) return {{}, document.fault};
+  if (!document.root) return {{}, document.fault, document.corrupt};
   auto presets = presetsOf(*document.root);
-  if (!presets) return {{}, "not a presets document"};
-  return {std::move(*presets), {}};
+  if (!presets) return {{}, "not a presets document", true};
+  return {std::move(*presets), {}, false};
 }
 
 std::optional<std::string> storePresets(const std::string& configFolder,

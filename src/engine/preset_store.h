@@ -21,7 +21,10 @@ struct Preset {
 struct PresetsLoad {
   std::vector<Preset> presets;
   std::string fault;  // why the file could not be used (then no presets)
+  bool corrupt;       // read, but not a presets document: to be kept aside
 };
+
+std::string presetsPath(const std::string& configFolder);
 
 PresetsLoad loadPresets(const std::string& configFolder);
 std::optional<std::string> storePresets(const std::string& configFolder,

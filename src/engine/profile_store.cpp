@@ -1,5 +1,7 @@
 #include "engine/profile_store.h"
 
+#include <cstring>
+
 #include <dirent.h>
 #include <unistd.h>
 
@@ -86,8 +88,14 @@ std::optional<std::string> storeProfile(const std::string& configFolder, std::st
   return replaceFileText(profilePath(configFolder, name), *text);
 }
 
-bool removeProfile(const std::string& configFolder, std::string_view name) {
-  return ::unlink(profilePath(configFolder, name).c_str()) == 0;
+bool profileExists(const std::string& configFolder, std::string_view name) {
+  return ::access(profilePath(configFolder, name).c_str(), F_OK) == 0;
+}
+
+ProfileRemoval removeProfile(const std::string& configFolder, std::string_view name) {
+  if (::unlink(profilePath(configFolder, name).c_str()) == 0) return {false, std::nullopt};
+  if (errno == ENOENT) return {true, std::nullopt};
+  return {false, std::string(std::strerror(errno))};
 }
 
 }  // namespace camknob::engine

@@ -40,7 +40,15 @@ ProfileLoad loadProfile(const std::string& configFolder, std::string_view name);
 std::optional<std::string> storeProfile(const std::string& configFolder, std::string_view name,
                                         const Profile& profile);
 
-// Removes it; false when there was none.
-bool removeProfile(const std::string& configFolder, std::string_view name);
+// Whether a profile of that name is stored.
+bool profileExists(const std::string& configFolder, std::string_view name);
+
+// Removes it: whether there was none, or the system's reason it could not be
+// removed (both nothing when it was).
+struct ProfileRemoval {
+  bool missing;
+  std::optional<std::string> fault;
+};
+ProfileRemoval removeProfile(const std::string& configFolder, std::string_view name);
 
 }  // namespace camknob::engine

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "engine/config_folder.h"
 #include "profile/profile_files.h"
@@ -10,11 +12,31 @@
 namespace camknob::engine {
 
 DocumentLoad loadDocument(const std::string& path, std::size_t limit) {
-  if (::access(path.c_str(), F_OK) != 0) return {std::nullopt, true, {}};
+  if (::access(path.c_str(), F_OK) != 0) return {std::nullopt, true, {}, false};
   const FileReading file = readBoundedText(path, limit);
-  if (!file.text) return {std::nullopt, false, file.fault};
+  // A file that could be read but was too large is as unusable as bad JSON.
+  if (!file.text) return {std::nullopt, false, file.fault, file.fault.rfind("larger", 0) == 0};
   JsonTreeReading tree = readJsonTree(*file.text);
-  return {std::move(tree.root), false, std::move(tree.fault)};
+  const bool corrupt = !tree.root;
+  return {std::move(tree.root), false, std::move(tree.fault), corrupt};
+}
+
+KeptAside keepAside(const std::string& path) {
+  for (int attempt = 1; attempt <= 100; ++attempt) {
+    const std::string aside =
+        path + ".corrupt" + (attempt == 1 ? std::string() : "." + std::to_string(attempt));
+    // link then unlink: never over a file kept aside before.
+    if (::link(path.c_str(), aside.c_str()) == 0) {
+      if (::unlink(path.c_str()) != 0) {
+        const std::string fault = std::strerror(errno);
+        (void)::unlink(aside.c_str());
+        return {std::nullopt, fault};
+      }
+      return {aside, {}};
+    }
+    if (errno != EEXIST) return {std::nullopt, std::strerror(errno)};
+  }
+  return {std::nullopt, "too many files kept aside already"};
 }
 
 const JsonNode* memberOf(const JsonObject& object, std::string_view key) {

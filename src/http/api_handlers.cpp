@@ -83,6 +83,11 @@ void answerEngine(ApiState& state, const Route& route, const httplib::Request& r
     return reject(response, {400, *fault});
   std::future<engine::Answer> answer =
       engine::submit(*state.engine, std::get<engine::Request>(std::move(reading)));
+  if (answer.wait_for(state.engineDeadline) != std::future_status::ready) {
+    const auto seconds = std::chrono::ceil<std::chrono::seconds>(state.engineDeadline).count();
+    response.set_header("Retry-After", std::to_string(seconds));
+    return reject(response, {503, "The cameras did not answer in time; try again later."});
+  }
   try {
     const engine::Answer given = answer.get();
     answerJson(response, given.status, given.body);

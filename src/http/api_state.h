@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <memory>
@@ -25,8 +26,14 @@ struct EventStreams {
   std::atomic<bool> stopping{false};
 };
 
+// How long a request waits for the engine's answer: one device call that
+// hangs must not hold every worker. Past it the answer is 503 with
+// Retry-After, and the engine's late answer is dropped.
+inline constexpr std::chrono::milliseconds engineAnswerDeadline{5000};
+
 struct ApiState {
   std::shared_ptr<engine::Engine> engine;
+  std::chrono::milliseconds engineDeadline = engineAnswerDeadline;
   std::vector<std::string> acceptedHosts;
   std::string url;  // "http://127.0.0.1:9734"
   std::string token;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <mutex>
 
 #include "engine/config_folder.h"
 #include "engine/engine.h"
@@ -131,10 +132,21 @@ int serve(std::string_view program, const CommandLine& line, const ServiceStart&
     return refusedStatus;
   }
 
-  state.engine = engine::startEngine(engine::EngineSettings{*configFolder});
   std::atomic<bool> stopping = false;
   std::atomic<bool> failed = false;
   const pthread_t mainThread = ::pthread_self();
+  // The engine stopped by itself (and said why): the program ends with a
+  // failure, so that its service manager starts it again.
+  std::mutex engineFailureMutex;
+  std::optional<std::string> engineFailure;
+  state.engine =
+      engine::startEngine(engine::EngineSettings{*configFolder, [&](const std::string& what) {
+                                                   {
+                                                     const std::lock_guard lock(engineFailureMutex);
+                                                     engineFailure = what;
+                                                   }
+                                                   ::pthread_kill(mainThread, SIGTERM);
+                                                 }});
   startListening(listening, [&] {
     if (stopping) return;
     failed = true;
@@ -150,6 +162,7 @@ int serve(std::string_view program, const CommandLine& line, const ServiceStart&
   stopListening(listening);
   removeTokenFile(tokenFile);
   engine::stopEngine(*state.engine);
+  if (engineFailure) return faultStatus;  // the engine said why
   if (failed) {
     say(program, "A server stopped by itself.");
     return faultStatus;

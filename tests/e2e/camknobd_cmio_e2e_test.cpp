@@ -87,12 +87,13 @@ class CamknobdCmio : public ::testing::Test {
     EXPECT_EQ(end.err, "");
   }
 
-  void launch(const json& system) {
+  void launch(const json& system, const std::optional<std::string>& throwOn = std::nullopt) {
     std::ofstream(fixture) << system.dump();
     server = startApiServer(CAMKNOBD_SIM_CMIO_PATH,
                             {"--listen", "127.0.0.1:0", "--token-file", tokenFolder + "/t.token"},
                             {{"CAMKNOB_SIM_FIXTURE", fixture},
                              {"CAMKNOB_CMIO_STANDIN_JOURNAL", journal},
+                             {"CAMKNOB_CMIO_STANDIN_THROW_ON", throwOn},
                              {"XDG_CONFIG_HOME", folder.path + "/config"},
                              {"XDG_RUNTIME_DIR", std::nullopt}});
     ASSERT_NE(server.port, 0) << "no start line; standard error: " << server.process.errText;
@@ -281,6 +282,26 @@ TEST_F(CamknobdCmio, ACameraThatLeavesAndComesBackKeepsItsUidAndHold) {
   const auto again = timeUntil({{brightness, 128}}, 3s);
   ASSERT_TRUE(again);
   EXPECT_LT(*again, 1s);
+}
+
+// The engine failing outside any request (here reading whether a camera was
+// started elsewhere, as memory runs out) ends the program with a failure
+// status and a line saying so, for the service manager to start it again;
+// the camera it set moving is stopped first.
+TEST_F(CamknobdCmio, TheEngineFailingEndsTheProgramAfterStoppingTheCamera) {
+  json system = demo();
+  deviceIn(system, ptz)["properties"]["gone"] = 0;
+  launch(system, "gone");
+  if (HasFatalFailure()) return;
+  post("/api/v1/commands", R"({"command":"move","pan":-1})");
+  const json standing = json::parse("[0, 0, 0, 0]");
+  EXPECT_NE(savedProperties(fixture, 52).value("fcnd", json()), standing);
+
+  change([](json& state) { deviceIn(state, ptz)["properties"]["gone"] = 1; });
+  const DaemonEnd end = endDaemon(server.process, std::nullopt, 10s);
+  EXPECT_EQ(end.exitStatus, 1);
+  EXPECT_EQ(end.err, "camknobd: the engine stopped: std::bad_alloc\n");
+  EXPECT_EQ(savedProperties(fixture, 52).value("fcnd", json()), standing);
 }
 
 // With no client and nothing changing, the engine asks the platform nothing:

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -30,10 +31,11 @@ struct RunningEngine {
   std::string folder;
   std::shared_ptr<engine::Engine> engine;
 
-  explicit RunningEngine(std::string_view fixture, std::string configFolder = temporaryFolder())
+  explicit RunningEngine(std::string_view fixture, std::string configFolder = temporaryFolder(),
+                         std::function<void(const std::string&)> onFailure = {})
       : folder(std::move(configFolder)) {
     useFixture(fixture);
-    engine = engine::startEngine({folder});
+    engine = engine::startEngine({folder, std::move(onFailure)});
   }
   RunningEngine(const RunningEngine&) = delete;
   RunningEngine& operator=(const RunningEngine&) = delete;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "media/sim/sim_state.h"
 
@@ -33,7 +34,10 @@ std::optional<Fault> serviceCall(Operation operation, ObjectId object,
         .at = std::chrono::steady_clock::now(),
     });
   }
-  if (current.fault && current.fault->call == call) return current.fault->fault;
+  if (current.fault && current.fault->call == call) {
+    if (current.fault->fault == Fault::Exception) throw std::bad_alloc();
+    return current.fault->fault;
+  }
   return std::nullopt;
 }
 

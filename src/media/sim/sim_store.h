@@ -131,6 +131,7 @@ enum class Fault {
   NullString,     // data call leaves a string reference null
   Refused,        // a write is refused
   Unconvertible,  // a string's text cannot be had
+  Exception,      // any call throws std::bad_alloc, as when memory runs out
 };
 
 // Replaces the whole state: the objects, the log (emptied), recording (off),

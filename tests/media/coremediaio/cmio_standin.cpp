@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <set>
 #include <string>
@@ -146,11 +147,24 @@ using namespace camknob::cmio_standin;
 
 namespace {
 
+// The selector CAMKNOB_CMIO_STANDIN_THROW_ON names (four characters), if any.
+std::optional<std::uint32_t> throwingSelector() {
+  static const std::optional<std::uint32_t> selector = []() -> std::optional<std::uint32_t> {
+    const char* named = std::getenv("CAMKNOB_CMIO_STANDIN_THROW_ON");
+    if (named == nullptr || std::strlen(named) != 4) return std::nullopt;
+    return fourCharCode(named);
+  }();
+  return selector;
+}
+
+// Journals the call; a call for the throwing selector then throws, as a call
+// does when memory runs out.
 void journalCall(const char* operation, CMIOObjectID object,
                  const CMIOObjectPropertyAddress* address) {
   if (address == nullptr) return;  // a fault, said by the call
   detail::journal(std::string("call ") + operation + ' ' +
                   detail::addressText(object, address->mSelector));
+  if (throwingSelector() == address->mSelector) throw std::bad_alloc();
 }
 
 }  // namespace

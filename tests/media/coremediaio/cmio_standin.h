@@ -16,6 +16,9 @@
 // call and listener event is appended as a line: "call OPERATION OBJECT SEL",
 // "listen OBJECT SEL", "unlisten OBJECT SEL" and "notify OBJECT SEL", with the
 // selector's four characters; a process test reads it.
+// CAMKNOB_CMIO_STANDIN_THROW_ON, when set to a selector's four characters,
+// makes every object call for that selector throw std::bad_alloc, for a test
+// of a program that must fail loudly when a call outside a request fails.
 #pragma once
 
 #include <cstddef>
