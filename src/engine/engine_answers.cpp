@@ -11,30 +11,15 @@ using json::ObjectText;
 
 // The texts the engine's answers carry come from files and cameras that may
 // hold anything; a text that is not UTF-8 is shown with its bytes replaced.
-std::string shownText(std::string_view text) {
-  std::string shown;
-  while (!text.empty()) {
-    const std::size_t length = utf8SequenceLength(text);
-    if (length == 0) {
-      shown += "\xEF\xBF\xBD";
-      text.remove_prefix(1);
-    } else {
-      shown.append(text.substr(0, length));
-      text.remove_prefix(length);
-    }
-  }
-  return shown;
-}
-
 void textOf(ObjectText& object, std::string_view key, std::string_view value) {
-  (void)text(object, key, shownText(value));
+  (void)text(object, key, repairedUtf8(value));
 }
 
 void textList(std::string& out, const std::vector<std::string>& texts) {
   out.push_back('[');
   for (std::size_t i = 0; i < texts.size(); ++i) {
     if (i != 0) out.push_back(',');
-    appendJsonString(out, shownText(texts[i]));
+    appendJsonString(out, repairedUtf8(texts[i]));
   }
   out.push_back(']');
 }

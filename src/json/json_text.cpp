@@ -36,6 +36,23 @@ std::size_t utf8SequenceLength(std::string_view text) {
   return length;
 }
 
+std::string repairedUtf8(std::string_view bytes) {
+  constexpr std::string_view replacement = "\xEF\xBF\xBD";
+  std::string text;
+  text.reserve(bytes.size());
+  while (!bytes.empty()) {
+    const std::size_t length = utf8SequenceLength(bytes);
+    if (length == 0) {
+      text += replacement;
+      bytes.remove_prefix(1);
+    } else {
+      text.append(bytes.substr(0, length));
+      bytes.remove_prefix(length);
+    }
+  }
+  return text;
+}
+
 bool isValidUtf8(std::string_view text) {
   while (!text.empty()) {
     const std::size_t length = utf8SequenceLength(text);

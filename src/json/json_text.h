@@ -20,6 +20,11 @@ std::size_t utf8SequenceLength(std::string_view text);
 // Whether the bytes are well-formed UTF-8 throughout.
 bool isValidUtf8(std::string_view text);
 
+// The bytes as valid UTF-8, for text from kernels, devices and files that may
+// hold anything: each byte that does not belong to a well-formed sequence
+// becomes U+FFFD.
+std::string repairedUtf8(std::string_view bytes);
+
 void appendJsonString(std::string& out, std::string_view text);
 
 // False, with nothing appended, for a value JSON cannot carry (non-finite).

@@ -9,6 +9,7 @@
 
 int main(int argc, char** argv) {
   camknob::holdStandardDescriptors();
+  camknob::sim::prepareHeapForOneRun();
   if (const auto failed = camknob::sim::startSimulatedSystem("camknob-sim")) return *failed;
   return camknob::applyCommandOrFallback(camknob::commandLineFrom(argc, argv), std::cout);
 }

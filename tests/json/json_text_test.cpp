@@ -13,6 +13,22 @@
 namespace camknob {
 namespace {
 
+TEST(Utf8Repair, InvalidBytesBecomeReplacementCharacters) {
+  const std::string r = "\xEF\xBF\xBD";
+  const std::pair<std::string, std::string> cases[] = {
+      {"USB Camera", "USB Camera"},
+      {"Cam\xC3\xA9ra \xF0\x9D\x84\x9E", "Cam\xC3\xA9ra \xF0\x9D\x84\x9E"},
+      {"\xC0\x80", r + r},                  // overlong NUL
+      {"\xED\xA0\x80", r + r + r},          // a surrogate
+      {"\xE2\x82", r + r},                  // cut short
+      {"\xF5\x80\x80\x80", r + r + r + r},  // past U+10FFFF
+      {"a\x80z", "a" + r + "z"},            // a lone continuation byte
+      {"\xF4\x90\x80\x80", r + r + r + r},
+      {std::string("nul\0kept", 8), std::string("nul\0kept", 8)},
+  };
+  for (const auto& [bytes, text] : cases) EXPECT_EQ(repairedUtf8(bytes), text);
+}
+
 using testing::bareControl;
 
 CameraResponse oneControl(CameraControl control) {

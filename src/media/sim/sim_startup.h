@@ -12,6 +12,11 @@ namespace camknob::sim {
 // name, and the exit status 2 for the program to end with.
 std::optional<int> startSimulatedSystem(std::string_view program);
 
+// For a run of one command over a large fixture (camknob-sim): the heap is
+// laid out at once, in huge pages where the system offers them, and keeps
+// what is freed; a program that runs long must not call it.
+void prepareHeapForOneRun();
+
 // For a program that runs long over the simulated system: the fixture may be
 // changed meanwhile by other runs, or by the user. None of these print
 // anything; with the built-in demo there is nothing to do.

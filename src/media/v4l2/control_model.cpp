@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <array>
 
+#include "json/json_text.h"
 #include "media/v4l2/class_codes.h"
-#include "media/v4l2/utf8_repair.h"
 #include "vocabulary/control_kinds.h"
 
 namespace camknob::v4l2 {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "media/v4l2/utf8_repair.h"
+#include "json/json_text.h"
 
 namespace camknob::v4l2 {
 

@@ -6,11 +6,11 @@
 #include <set>
 
 #include "fake_cameras.h"
+#include "json/json_text.h"
 #include "media/v4l2/class_codes.h"
 #include "media/v4l2/control_model.h"
 #include "media/v4l2/device_discovery.h"
 #include "media/v4l2/native_values.h"
-#include "media/v4l2/utf8_repair.h"
 #include "vocabulary/control_kinds.h"
 
 namespace camknob::v4l2 {
@@ -51,22 +51,6 @@ TEST(NativeValues, AbsoluteValuesLandOnTheNearestStep) {
       fake::described(V4L2_CID_EXPOSURE_ABSOLUTE, V4L2_CTRL_TYPE_INTEGER, "", 0, 9, 0);
   EXPECT_EQ(nativeFromAbsolute(0.00036f, 10000, noStep), 4);
   EXPECT_EQ(absoluteFromNative(3, 10000), 0.0003);
-}
-
-TEST(Utf8Repair, InvalidBytesBecomeReplacementCharacters) {
-  const std::string r = "\xEF\xBF\xBD";
-  const std::pair<std::string, std::string> cases[] = {
-      {"USB Camera", "USB Camera"},
-      {"Cam\xC3\xA9ra \xF0\x9D\x84\x9E", "Cam\xC3\xA9ra \xF0\x9D\x84\x9E"},
-      {"\xC0\x80", r + r},                  // overlong NUL
-      {"\xED\xA0\x80", r + r + r},          // a surrogate
-      {"\xE2\x82", r + r},                  // cut short
-      {"\xF5\x80\x80\x80", r + r + r + r},  // past U+10FFFF
-      {"a\x80z", "a" + r + "z"},            // a lone continuation byte
-      {"\xF4\x90\x80\x80", r + r + r + r},
-      {std::string("nul\0kept", 8), std::string("nul\0kept", 8)},
-  };
-  for (const auto& [bytes, text] : cases) EXPECT_EQ(repairedUtf8(bytes), text);
 }
 
 TEST(ClassCodes, OwnCodesArePrintableUniqueAndNeverATableKindByAccident) {
