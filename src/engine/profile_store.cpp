@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "engine/config_folder.h"
-#include "profile/profile_files.h"
+#include "system/text_files.h"
 #include "profile/profile_reading.h"
 #include "profile/profile_text.h"
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "engine/config_folder.h"
-#include "profile/profile_files.h"
+#include "system/text_files.h"
 
 namespace camknob::engine {
 

@@ -7,7 +7,7 @@
 
 #include "json/json_text.h"
 #include "json/json_tree.h"
-#include "profile/profile_files.h"
+#include "system/text_files.h"
 #include "text/number_text.h"
 #include "vocabulary/control_kinds.h"
 

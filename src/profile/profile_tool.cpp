@@ -10,7 +10,7 @@
 #include "profile/apply_profile.h"
 #include "profile/profile_answers.h"
 #include "profile/profile_application.h"
-#include "profile/profile_files.h"
+#include "system/text_files.h"
 #include "profile/profile_reading.h"
 #include "profile/profile_text.h"
 #include "profile/saved_profile.h"

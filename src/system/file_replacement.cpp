@@ -9,8 +9,6 @@
 
 namespace camknob {
 
-namespace {
-
 bool writeAll(int fd, std::string_view text) {
   while (!text.empty()) {
     const ssize_t put = ::write(fd, text.data(), text.size());
@@ -27,8 +25,6 @@ std::string folderOf(const std::string& path) {
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
 }
-
-}  // namespace
 
 int replaceFile(const std::string& target, std::string_view text, mode_t mode,
                 const std::optional<FileOwner>& owner) {

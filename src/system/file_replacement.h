@@ -24,4 +24,11 @@ struct FileOwner {
 int replaceFile(const std::string& target, std::string_view text, mode_t mode,
                 const std::optional<FileOwner>& owner);
 
+// Writes the whole text to the descriptor, again after EINTR or a short
+// write; false (errno set) when it cannot.
+bool writeAll(int fd, std::string_view text);
+
+// The folder a path is in: "." for a bare name, "/" for one at the root.
+std::string folderOf(const std::string& path);
+
 }  // namespace camknob

@@ -8,21 +8,13 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+
+#include "system/file_replacement.h"
 #endif
 
 namespace camknob::sim {
 
 #if defined(__linux__)
-
-namespace {
-
-std::string folderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-}  // namespace
 
 // Fixtures are replaced by a rename, so it is the folder that is watched:
 // the fixture's own, and the one of the file a link there names, which is

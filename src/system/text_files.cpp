@@ -1,4 +1,4 @@
-#include "profile/profile_files.h"
+#include "system/text_files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

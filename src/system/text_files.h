@@ -1,4 +1,5 @@
-// Profile files: read whole with a bound, written whole or not at all.
+// Small text files of the user's (profiles, the engine's holds and presets):
+// read whole with a bound, written whole or not at all.
 #pragma once
 
 #include <optional>
@@ -20,7 +21,7 @@ FileReading readBoundedText(const std::optional<std::string>& path, std::size_t 
 
 // Replaces the file with the text in one step: a fresh file beside it, given
 // the old file's mode (new files get the user's default), flushed to disk and
-// renamed over it, so that a failed save leaves the old profile as it was. A
+// renamed over it, so that a failed save leaves the old file as it was. A
 // path that is a symbolic link changes the file it names. The reason when it
 // fails (the system's error text).
 std::optional<std::string> replaceFileText(const std::string& path, const std::string& text);
