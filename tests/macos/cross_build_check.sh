@@ -52,6 +52,8 @@ done
   fail "${missing[*]} not found, needed to build for macOS (Debian: apt-get install clang-19 lld-19 llvm-19)"
 objdump=$(llvm19_tool llvm-objdump || command -v llvm-objdump) ||
   fail "llvm-objdump-19 (or llvm-objdump) not found, needed to read the Mach-O binaries (Debian: apt-get install llvm-19)"
+nm=$(llvm19_tool llvm-nm || command -v llvm-nm) ||
+  fail "llvm-nm-19 (or llvm-nm) not found, needed to read the Mach-O binaries (Debian: apt-get install llvm-19)"
 command -v "$cmake" >/dev/null || fail "$cmake not found"
 
 # The host's compiler settings are for Linux binaries: none of them reaches
@@ -166,6 +168,15 @@ for arch in arm64 x86_64; do
   done
   if [ -n "$daemon_left_out" ]; then
     echo "== $arch: camknobd and camknobd-sim left out: $daemon_left_out"
+  else
+    # camknobd learns of cameras started by other apps through CoreMediaIO's
+    # property listeners: the calls must be bound to the framework.
+    imports=$("$nm" -m -u "$build/camknobd")
+    for call in CMIOObjectAddPropertyListener CMIOObjectRemovePropertyListener; do
+      grep -Eq "external _$call \(from CoreMediaIO\)" <<<"$imports" ||
+        fail "the $arch camknobd does not take $call from CoreMediaIO"
+    done
+    echo "== $arch: camknobd takes the property listener calls from CoreMediaIO"
   fi
   [ ${#camknob[@]} -eq 1 ] || fail "the $arch build made ${#camknob[@]} programs named camknob, not one"
   used=$("$objdump" --macho --dylibs-used "${camknob[0]}" | awk 'NR > 1 {print $1}')
