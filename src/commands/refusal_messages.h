@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "media/property_types.h"
+#include "records/property_types.h"
 
 namespace camknob {
 

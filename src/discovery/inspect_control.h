@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "media/property_types.h"
+#include "records/property_types.h"
 #include "records/camera_records.h"
 
 namespace camknob {

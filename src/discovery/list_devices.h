@@ -3,7 +3,7 @@
 #include <optional>
 #include <vector>
 
-#include "media/property_types.h"
+#include "records/property_types.h"
 #include "records/camera_records.h"
 
 namespace camknob {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "media/property_types.h"
+#include "records/property_types.h"
 #include "records/camera_records.h"
 
 namespace camknob::engine {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "media/property_types.h"
+#include "records/property_types.h"
 
 namespace camknob {
 

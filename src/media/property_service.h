@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "media/property_types.h"
+#include "records/property_types.h"
 
 namespace camknob::service {
 

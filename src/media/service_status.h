@@ -3,7 +3,7 @@
 // that say what went wrong when a message shows them.
 #pragma once
 
-#include "media/property_types.h"
+#include "records/property_types.h"
 
 namespace camknob::status {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "media/property_types.h"
+#include "records/property_types.h"
 #include "profile/profile_records.h"
 #include "records/camera_records.h"
 

@@ -14,7 +14,7 @@
 #include <span>
 #include <string_view>
 
-#include "media/property_types.h"
+#include "records/property_types.h"
 
 namespace camknob {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "media/property_types.h"
+#include "records/property_types.h"
 
 namespace camknob {
 

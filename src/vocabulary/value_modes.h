@@ -8,7 +8,7 @@
 #include <optional>
 #include <string_view>
 
-#include "media/property_types.h"
+#include "records/property_types.h"
 
 namespace camknob {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fuzz_checks.h"
-#include "media/property_types.h"
+#include "records/property_types.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "media/property_types.h"
+#include "records/property_types.h"
 #include "vocabulary/control_kinds.h"
 
 namespace camknob {

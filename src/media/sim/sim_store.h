@@ -16,9 +16,9 @@
 #include <utility>
 #include <vector>
 
-#include "media/property_types.h"
+#include "records/property_types.h"
 #include "media/service_status.h"
-#include "media/sim/flat_map.h"
+#include "records/flat_map.h"
 
 namespace camknob::sim {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <array>
 
-#include "media/property_types.h"
+#include "records/property_types.h"
 #include "vocabulary/control_kinds.h"
 
 namespace camknob::v4l2 {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "media/property_types.h"
+#include "records/property_types.h"
 #include "media/v4l2/v4l2_io.h"
 
 namespace camknob::v4l2 {

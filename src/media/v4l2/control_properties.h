@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "media/property_types.h"
+#include "records/property_types.h"
 #include "media/v4l2/device_values.h"
 
 namespace camknob::v4l2 {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "media/property_types.h"
+#include "records/property_types.h"
 #include "media/v4l2/control_model.h"
 #include "media/v4l2/v4l2_io.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "media/property_types.h"
+#include "records/property_types.h"
 #include "media/service_status.h"
 
 namespace camknob::v4l2 {

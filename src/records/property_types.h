@@ -1,4 +1,7 @@
-// The vocabulary shared by the property service and the code that calls it.
+// The plain types of the property service's seam, shared by the services and
+// the code that calls them: objects, selectors, statuses, addresses, ranges
+// and the shapes of the properties the tool knows. At the bottom of the tree:
+// it includes nothing of the project.
 #pragma once
 
 #include <array>

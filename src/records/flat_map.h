@@ -1,7 +1,8 @@
-// Small sorted maps and sets held in one vector each: an object of the
-// simulated service has a handful of properties, and a large system has a
-// hundred thousand objects, so nodes of their own would cost more than the
-// values. A copy takes just the room its entries need.
+// Small sorted maps and sets held in one vector each, for records of which
+// there are many and each with few entries: an object of the simulated
+// service has a handful of properties, and a large system has a hundred
+// thousand objects, so nodes of their own would cost more than the values.
+// A copy takes just the room its entries need.
 #pragma once
 
 #include <algorithm>
@@ -9,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace camknob::sim {
+namespace camknob {
 
 template <typename Key, typename Mapped>
 class FlatMap {
@@ -99,4 +100,4 @@ class FlatSet {
   std::vector<Key> keys_;
 };
 
-}  // namespace camknob::sim
+}  // namespace camknob
