@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "json/shortest_double.h"
+#include "text/number_text.h"
 
 namespace camknob::engine {
 
@@ -28,7 +29,10 @@ std::optional<CoalescingKey> coalescingKey(const RunCommand& command) {
   const CommandLine line = commandLineOf(command.texts);
   if (commandWord(line) != "set" || line.texts.empty()) return std::nullopt;
   const auto control = argument(line, "--control");
-  if (!control || !argument(line, "--value")) return std::nullopt;
+  const auto value = argument(line, "--value");
+  // Only a value camknob's set reads is written: any other set fails on its
+  // own, and must neither take another's place nor give its answer to others.
+  if (!control || !value || !parseFloat32(*value)) return std::nullopt;
   std::optional<std::string> device;
   if (const auto named = argument(line, "--device")) device = std::string(*named);
   return CoalescingKey{std::move(device), std::string(*control)};

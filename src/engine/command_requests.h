@@ -22,8 +22,9 @@ CommandLine commandLineOf(const std::vector<std::string>& texts);
 std::optional<std::string> valueAfterDelta(const CameraControl& control, double delta);
 
 // Two plain sets one after the other with the same key come to the second
-// one's value: the first need not be written. The key of such a set (its
-// --device and --control texts); nothing for any other request.
+// one's value: the first need not be written. The key of a set that would
+// write (a --control, and a --value that camknob's set reads as a number): its
+// --device and --control texts; nothing for any other request.
 using CoalescingKey = std::pair<std::optional<std::string>, std::string>;
 std::optional<CoalescingKey> coalescingKey(const RunCommand& command);
 

@@ -52,6 +52,10 @@ TEST(CommandRequests, OnlyPlainSetsOfOneControlCoalesce) {
   EXPECT_NE(a, key({"set", "--control", "focus", "--value", "1"}));
   EXPECT_EQ(key({"set", "--control", "zoom"}, 1.0), std::nullopt);  // a delta depends on the last
   EXPECT_EQ(key({"set", "--control", "zoom"}), std::nullopt);
+  // Only a set whose value camknob's set reads would write anything.
+  EXPECT_EQ(a, key({"set", "--control", "zoom", "--value", "-0x1p3"}));
+  for (const std::string value : {"abc", "", "12 ", " 12", "1,5", "--value"})
+    EXPECT_EQ(key({"set", "--control", "zoom", "--value", value}), std::nullopt) << value;
   EXPECT_EQ(key({"auto", "--control", "zoom", "--value", "1"}), std::nullopt);
   EXPECT_EQ(key({"move", "--control", "zoom", "--value", "1"}), std::nullopt);
   EXPECT_EQ(key({}), std::nullopt);

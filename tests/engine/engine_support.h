@@ -15,6 +15,7 @@
 
 #include "commands/dispatch.h"
 #include "engine/engine.h"
+#include "media/sim/sim_store.h"
 #include "support/sim_support.h"
 
 namespace camknob::testing {
@@ -30,9 +31,13 @@ struct RunningEngine {
   std::string folder;
   std::shared_ptr<engine::Engine> engine;
 
-  explicit RunningEngine(std::string_view fixture, std::string configFolder = temporaryFolder())
+  // With a write hook, the simulated service calls it from the engine thread
+  // after each write it took.
+  explicit RunningEngine(std::string_view fixture, std::string configFolder = temporaryFolder(),
+                         sim::WriteHook writeHook = nullptr)
       : folder(std::move(configFolder)) {
     useFixture(fixture);
+    sim::setWriteHook(std::move(writeHook));
     engine = engine::startEngine({folder});
   }
   RunningEngine(const RunningEngine&) = delete;
