@@ -340,6 +340,35 @@ TEST_F(CamknobdCommands, EveryCommandAnswersAsCamknobSimDoes) {
   }
 }
 
+// A body's value is only ever its key's value, whatever it reads like: the
+// command is the one camknob-sim runs for a line that gives each option the
+// same text.
+TEST_F(CamknobdCommands, AValueThatReadsLikeAnOptionIsOnlyAValue) {
+  const std::vector<CommandCase> cases{
+      {"a pan that reads like --tilt",
+       R"({"command":"move","device":"PTZ","pan":"--tilt","tilt":"1"})",
+       {"move", "--device", "PTZ", "--tilt", "1", "--pan", "--tilt"}},
+      {"a control that reads like --device",
+       R"({"command":"set","control":"--device","value":5})",
+       {"set", "--value", "5", "--control", "--device"}},
+      {"an absolute pan that reads like --tilt",
+       R"({"command":"absolute","pan":"--tilt","tilt":20})",
+       {"absolute", "--tilt", "20", "--pan", "--tilt"}},
+  };
+  for (const CommandCase& c : cases) {
+    expectSameAsCamknobSim(c, demoText);
+    if (HasFatalFailure()) return;
+  }
+
+  // The pan that is no number stands; the camera tilts up at the default
+  // speed.
+  const std::string fixture = fixtureOf(demoText);
+  launch(fixture);
+  if (HasFatalFailure()) return;
+  command(R"({"command":"move","device":"PTZ","pan":"--tilt","tilt":"1"})");
+  EXPECT_EQ(savedProperties(fixture, 52).value("fcnd", json()), json::array({0, 0, 1, 5}));
+}
+
 // A refused write leaves the fixture as it was in both programs.
 TEST_F(CamknobdCommands, ARefusedWriteAnswersAsCamknobSimDoes) {
   const std::string refusing = R"({"devices": [

@@ -90,11 +90,10 @@ class Writes {
 using Change = std::variant<std::string, double>;
 
 engine::Request setOf(const Change& change) {
-  std::vector<std::string> texts{"set", "--device", "PTZ-1", "--control", "brightness"};
-  if (const auto* delta = std::get_if<double>(&change))
-    return engine::RunCommand{std::move(texts), *delta};
-  texts.insert(texts.end(), {"--value", std::get<std::string>(change)});
-  return engine::RunCommand{std::move(texts), std::nullopt};
+  CommandRequest set{.command = "set", .device = "PTZ-1", .control = "brightness"};
+  if (const auto* delta = std::get_if<double>(&change)) return engine::RunCommand{set, *delta};
+  set.value = std::get<std::string>(change);
+  return engine::RunCommand{set, std::nullopt};
 }
 
 // An answer as a client sees it: the brightness shown after a success, or
@@ -170,8 +169,9 @@ TEST(EngineBatch, EachClientGetsItsOwnAnswerAndNoValidChangeIsLost) {
     const RunningEngine running(cameras, testing::temporaryFolder(), writes.hook());
     std::future<engine::Answer> holding = engine::submit(
         *running.engine,
-        engine::RunCommand{{"set", "--device", "WEB-2", "--control", "brightness", "--value", "1"},
-                           std::nullopt});
+        engine::RunCommand{
+            {.command = "set", .device = "WEB-2", .control = "brightness", .value = "1"},
+            std::nullopt});
     writes.awaitHeld();
     std::vector<std::future<engine::Answer>> answers;
     for (const Change& change : c.changes)

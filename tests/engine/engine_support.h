@@ -26,6 +26,10 @@ inline std::string temporaryFolder() {
   return pattern;
 }
 
+inline CommandRequest requestOf(const std::vector<std::string>& texts) {
+  return commandRequestOf(CommandLine{std::vector<std::string_view>(texts.begin(), texts.end())});
+}
+
 // The engine over the fixture; stopped and its folder removed at the end.
 struct RunningEngine {
   std::string folder;
@@ -53,8 +57,9 @@ struct RunningEngine {
   engine::Answer ask(engine::Request request) const {
     return engine::submit(*engine, std::move(request)).get();
   }
-  engine::Answer command(std::vector<std::string> texts) const {
-    return ask(engine::RunCommand{std::move(texts), std::nullopt});
+  // The request of camknob's command line of these texts.
+  engine::Answer command(const std::vector<std::string>& texts) const {
+    return ask(engine::RunCommand{requestOf(texts), std::nullopt});
   }
 };
 
