@@ -183,11 +183,13 @@ void engineChange(benchmark::State& state) {
   const std::string device = large ? "CAM-0500" : "";
   int value = 0;
   for (auto _ : state) {
-    std::vector<std::string> texts{"set", "--control", "brightness", "--value",
-                                   std::to_string(++value % 256)};
-    if (large) texts.insert(texts.begin() + 1, {"--device", device});
+    camknob::CommandRequest set{.command = "set",
+                                .device = large ? std::optional<std::string>(device) : std::nullopt,
+                                .control = "brightness",
+                                .value = std::to_string(++value % 256)};
     const camknob::engine::Answer answer =
-        camknob::engine::submit(*engine, camknob::engine::RunCommand{texts, std::nullopt}).get();
+        camknob::engine::submit(*engine, camknob::engine::RunCommand{std::move(set), std::nullopt})
+            .get();
     if (answer.status != 200) {
       state.SkipWithError("a set was refused");
       break;

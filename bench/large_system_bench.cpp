@@ -171,8 +171,8 @@ void selectByLongText(benchmark::State& state) {
   const std::vector<camknob::CameraDevice> devices{
       camknob::CameraDevice{1, "U1", std::string(std::size_t(1) << 20, 'a'), std::nullopt, {}}};
   const std::string wanted = std::string(20000, 'A') + "b";
-  const camknob::CommandLine line{{"set", "--device", wanted}};
-  for (auto _ : state) benchmark::DoNotOptimize(camknob::selectedDevice(devices, line));
+  const camknob::CommandRequest request{.command = "set", .device = wanted};
+  for (auto _ : state) benchmark::DoNotOptimize(camknob::selectedDevice(devices, request));
 }
 BENCHMARK(selectByLongText)->Unit(benchmark::kMillisecond);
 

@@ -60,8 +60,9 @@ const CameraDevice* selectedDevice(const std::vector<CameraDevice>& devices,
 }
 
 const CameraDevice* selectedDevice(const std::vector<CameraDevice>& devices,
-                                   const CommandLine& line) {
-  return selectedDevice(devices, argument(line, "--device"));
+                                   const CommandRequest& request) {
+  return selectedDevice(
+      devices, request.device ? std::optional<std::string_view>(*request.device) : std::nullopt);
 }
 
 const CameraControl* controlOfKind(const CameraDevice& device, std::string_view kind) {

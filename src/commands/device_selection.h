@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "commands/command_line.h"
+#include "commands/command_request.h"
 #include "records/camera_records.h"
 
 namespace camknob {
@@ -22,11 +22,11 @@ const CameraDevice* deviceMatching(const std::vector<CameraDevice>& devices,
 const CameraDevice* selectedDevice(const std::vector<CameraDevice>& devices,
                                    std::optional<std::string_view> wanted);
 
-// By --device: the first device whose uid equals the text, or whose name
-// equals it or contains it ignoring case; the first device when --device is
-// not given. Null when none passes.
+// By the request's device: the first device whose uid equals the text, or
+// whose name equals it or contains it ignoring case; the first device when
+// the request names none. Null when none passes.
 const CameraDevice* selectedDevice(const std::vector<CameraDevice>& devices,
-                                   const CommandLine& line);
+                                   const CommandRequest& request);
 
 // The first control of the device with exactly this kind, or null.
 const CameraControl* controlOfKind(const CameraDevice& device, std::string_view kind);

@@ -24,26 +24,27 @@ int succeed(std::ostream& out) {
   return reportDevices(out);
 }
 
-CommandFailure runBranch(std::string_view command, const CommandLine& line,
-                         const CameraDevice& device, const CameraControl* control) {
-  if (command == "set") return runSet(line, control);
-  if (command == "auto") return runAuto(line, control);
-  if (command == "on") return runOn(line, control);
-  if (command == "move") return runMove(line, device);
+CommandFailure runBranch(const CommandRequest& request, const CameraDevice& device,
+                         const CameraControl* control) {
+  const std::string& command = request.command;
+  if (command == "set") return runSet(request, control);
+  if (command == "auto") return runAuto(request, control);
+  if (command == "on") return runOn(request, control);
+  if (command == "move") return runMove(request, device);
   if (command == "home") return runHome(device);
-  if (command == "absolute") return runAbsolute(line, device);
-  return "Unknown command: " + std::string(command) + ".";
+  if (command == "absolute") return runAbsolute(request, device);
+  return "Unknown command: " + command + ".";
 }
 
 }  // namespace
 
-CommandOutcome performCommand(std::string_view command, const CommandLine& line,
+CommandOutcome performCommand(const CommandRequest& request,
                               const std::vector<CameraDevice>& devices) {
-  const CameraDevice* device = selectedDevice(devices, line);
+  const CameraDevice* device = selectedDevice(devices, request);
   if (device == nullptr) return {std::string(deviceNotFound), nullptr};
-  const auto kind = argument(line, "--control");
-  const CameraControl* control = kind ? controlOfKind(*device, *kind) : nullptr;
-  return {runBranch(command, line, *device, control), device};
+  const CameraControl* control =
+      request.control ? controlOfKind(*device, *request.control) : nullptr;
+  return {runBranch(request, *device, control), device};
 }
 
 int fail(const std::string& message, std::ostream& out) {
@@ -52,11 +53,11 @@ int fail(const std::string& message, std::ostream& out) {
 }
 
 int applyCommand(const CommandLine& line, std::ostream& out) {
-  const std::string_view command = commandWord(line);
-  if (command == "list") return reportDevices(out);
+  const CommandRequest request = commandRequestOf(line);
+  if (request.command == "list") return reportDevices(out);
   // Selection and the command over the list read first; that list is gone by
   // the time the ending reads the devices again.
-  CommandFailure failure = performCommand(command, line, listDevices()).failure;
+  CommandFailure failure = performCommand(request, listDevices()).failure;
   if (failure) return fail(*failure, out);
   return succeed(out);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "commands/command_line.h"
+#include "commands/command_request.h"
 #include "commands/command_result.h"
 #include "records/camera_records.h"
 
@@ -22,12 +23,12 @@ struct CommandOutcome {
 
 // A command other than list over the devices given: selection, the control
 // named, then the command's writes (none after a failure in selection).
-CommandOutcome performCommand(std::string_view command, const CommandLine& line,
+CommandOutcome performCommand(const CommandRequest& request,
                               const std::vector<CameraDevice>& devices);
 
-// Runs the command of the line, writes its response to `out` and gives the
-// exit status: 0 after list or a successful change, 1 after a failure or when
-// the response could not be written.
+// Runs the command of the line (its request, commandRequestOf), writes its
+// response to `out` and gives the exit status: 0 after list or a successful
+// change, 1 after a failure or when the response could not be written.
 int applyCommand(const CommandLine& line, std::ostream& out);
 
 // applyCommand for an entry point: should anything throw all the same (memory

@@ -17,9 +17,8 @@ constexpr std::string_view noAbsoluteControl =
     "This camera does not expose absolute pan/tilt control.";
 
 // A missing or unreadable option takes its default; never a failure.
-double clampedOption(const CommandLine& line, std::string_view name, double fallback, double low,
+double clampedOption(const std::optional<std::string>& text, double fallback, double low,
                      double high) {
-  const auto text = argument(line, name);
   const auto number = text ? parseDouble(*text) : std::nullopt;
   return clamped(number.value_or(fallback), low, high);
 }
@@ -37,12 +36,12 @@ CommandFailure failureOf(Status status, std::string (*refused)(Status)) {
 
 }  // namespace
 
-CommandFailure runMove(const CommandLine& line, const CameraDevice& device) {
+CommandFailure runMove(const CommandRequest& request, const CameraDevice& device) {
   const CameraControl* control = controlOfKind(device, panTiltRelativeKind);
   if (control == nullptr) return std::string(noRelativeControl);
-  const double pan = clampedOption(line, "--pan", 0, -1, 1);
-  const double tilt = clampedOption(line, "--tilt", 0, -1, 1);
-  const double speed = clampedOption(line, "--speed", 0.45, 0.05, 1);
+  const double pan = clampedOption(request.pan, 0, -1, 1);
+  const double tilt = clampedOption(request.tilt, 0, -1, 1);
+  const double speed = clampedOption(request.speed, 0.45, 0.05, 1);
   const auto record = relativeMoveRecord(pan, tilt, speed);
   // A switched-off mechanism ignores movement; whether switching on worked is
   // left for the movement's own status to tell.
@@ -62,11 +61,11 @@ CommandFailure runHome(const CameraDevice& device) {
   return failureOf(writeRecord(*control, absolutePositionRecord(0, 0)), centerRefused);
 }
 
-CommandFailure runAbsolute(const CommandLine& line, const CameraDevice& device) {
+CommandFailure runAbsolute(const CommandRequest& request, const CameraDevice& device) {
   const CameraControl* control = controlOfKind(device, panTiltAbsoluteKind);
   if (control == nullptr) return std::string(noAbsoluteControl);
-  const double pan = clampedOption(line, "--pan", 0, -145, 145);
-  const double tilt = clampedOption(line, "--tilt", 0, -90, 100);
+  const double pan = clampedOption(request.pan, 0, -145, 145);
+  const double tilt = clampedOption(request.tilt, 0, -90, 100);
   return failureOf(writeRecord(*control, absolutePositionRecord(pan, tilt)), positionRefused);
 }
 

@@ -9,11 +9,11 @@ namespace camknob {
 namespace {
 
 // auto and on differ only in the property they switch and their messages.
-CommandFailure switchFlag(const CommandLine& line, const CameraControl* control,
+CommandFailure switchFlag(const CommandRequest& request, const CameraControl* control,
                           std::string_view requirement, std::uint32_t selector,
                           std::string (*refused)(std::string_view, Status)) {
   if (control == nullptr) return std::string(requirement);
-  const auto enabled = argument(line, "--enabled");
+  const auto& enabled = request.enabled;
   if (!enabled) return std::string(requirement);
   const Status status = writeUInt32(control->objectId, selector, isTruthWord(*enabled) ? 1 : 0);
   if (status != noErr) return refused(control->kind, status);
@@ -22,10 +22,10 @@ CommandFailure switchFlag(const CommandLine& line, const CameraControl* control,
 
 }  // namespace
 
-CommandFailure runSet(const CommandLine& line, const CameraControl* control) {
+CommandFailure runSet(const CommandRequest& request, const CameraControl* control) {
   constexpr std::string_view requirement = "set requires --control and a numeric --value.";
   if (control == nullptr) return std::string(requirement);
-  const auto text = argument(line, "--value");
+  const auto& text = request.value;
   if (!text) return std::string(requirement);
   const auto value = parseFloat32(*text);
   if (!value) return std::string(requirement);
@@ -37,13 +37,13 @@ CommandFailure runSet(const CommandLine& line, const CameraControl* control) {
   return std::nullopt;
 }
 
-CommandFailure runAuto(const CommandLine& line, const CameraControl* control) {
-  return switchFlag(line, control, "auto requires --control and --enabled.",
+CommandFailure runAuto(const CommandRequest& request, const CameraControl* control) {
+  return switchFlag(request, control, "auto requires --control and --enabled.",
                     selectors::automaticManual, automaticRefused);
 }
 
-CommandFailure runOn(const CommandLine& line, const CameraControl* control) {
-  return switchFlag(line, control, "on requires --control and --enabled.", selectors::onOff,
+CommandFailure runOn(const CommandRequest& request, const CameraControl* control) {
+  return switchFlag(request, control, "on requires --control and --enabled.", selectors::onOff,
                     toggleRefused);
 }
 

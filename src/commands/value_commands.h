@@ -1,15 +1,15 @@
 // set, auto and on: one write to the control named by --control.
 #pragma once
 
-#include "commands/command_line.h"
+#include "commands/command_request.h"
 #include "commands/command_result.h"
 #include "records/camera_records.h"
 
 namespace camknob {
 
-// `control` is the resolved --control of the selected device, or null.
-CommandFailure runSet(const CommandLine& line, const CameraControl* control);
-CommandFailure runAuto(const CommandLine& line, const CameraControl* control);
-CommandFailure runOn(const CommandLine& line, const CameraControl* control);
+// `control` is the request's control of the selected device, or null.
+CommandFailure runSet(const CommandRequest& request, const CameraControl* control);
+CommandFailure runAuto(const CommandRequest& request, const CameraControl* control);
+CommandFailure runOn(const CommandRequest& request, const CameraControl* control);
 
 }  // namespace camknob

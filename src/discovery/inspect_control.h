@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "records/property_types.h"
 #include "records/camera_records.h"
+#include "records/property_types.h"
 
 namespace camknob {
 

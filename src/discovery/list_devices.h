@@ -3,8 +3,8 @@
 #include <optional>
 #include <vector>
 
-#include "records/property_types.h"
 #include "records/camera_records.h"
+#include "records/property_types.h"
 
 namespace camknob {
 

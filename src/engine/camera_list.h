@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "records/property_types.h"
 #include "records/camera_records.h"
+#include "records/property_types.h"
 
 namespace camknob::engine {
 

@@ -3,15 +3,9 @@
 #include <cmath>
 
 #include "json/shortest_double.h"
+#include "text/number_text.h"
 
 namespace camknob::engine {
-
-CommandLine commandLineOf(const std::vector<std::string>& texts) {
-  CommandLine line;
-  line.texts.reserve(texts.size());
-  for (const std::string& text : texts) line.texts.emplace_back(text);
-  return line;
-}
 
 std::optional<std::string> valueAfterDelta(const CameraControl& control, double delta) {
   if (!control.value || !std::isfinite(delta)) return std::nullopt;
@@ -24,14 +18,12 @@ std::optional<std::string> valueAfterDelta(const CameraControl& control, double 
 }
 
 std::optional<CoalescingKey> coalescingKey(const RunCommand& command) {
-  if (command.delta) return std::nullopt;
-  const CommandLine line = commandLineOf(command.texts);
-  if (commandWord(line) != "set" || line.texts.empty()) return std::nullopt;
-  const auto control = argument(line, "--control");
-  if (!control || !argument(line, "--value")) return std::nullopt;
-  std::optional<std::string> device;
-  if (const auto named = argument(line, "--device")) device = std::string(*named);
-  return CoalescingKey{std::move(device), std::string(*control)};
+  const CommandRequest& request = command.request;
+  if (command.delta || request.command != "set") return std::nullopt;
+  // Only a value camknob's set reads is written: any other set fails on its
+  // own, and must neither take another's place nor give its answer to others.
+  if (!request.control || !request.value || !parseFloat32(*request.value)) return std::nullopt;
+  return CoalescingKey{request.device, *request.control};
 }
 
 }  // namespace camknob::engine

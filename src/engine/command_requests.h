@@ -1,20 +1,15 @@
-// camknob's commands as the engine runs them: the command line of a request,
-// the value a delta comes to, and which requests may be coalesced.
+// camknob's commands as the engine runs them: the value a delta comes to,
+// and which requests may be coalesced.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <utility>
-#include <vector>
 
-#include "commands/command_line.h"
 #include "engine/engine_requests.h"
 #include "records/camera_records.h"
 
 namespace camknob::engine {
-
-// The command line over the texts, which must outlive it.
-CommandLine commandLineOf(const std::vector<std::string>& texts);
 
 // The value a set with a delta writes: the control's value plus the delta,
 // held to its range where the control gives one, as text that camknob's
@@ -22,8 +17,9 @@ CommandLine commandLineOf(const std::vector<std::string>& texts);
 std::optional<std::string> valueAfterDelta(const CameraControl& control, double delta);
 
 // Two plain sets one after the other with the same key come to the second
-// one's value: the first need not be written. The key of such a set (its
-// --device and --control texts); nothing for any other request.
+// one's value: the first need not be written. The key of a set that would
+// write (a control, and a value that camknob's set reads as a number): its
+// device and control texts; nothing for any other request.
 using CoalescingKey = std::pair<std::optional<std::string>, std::string>;
 std::optional<CoalescingKey> coalescingKey(const RunCommand& command);
 

@@ -53,18 +53,32 @@ Answer answerOrFailure(Engine& engine, Job& job) {
   }
 }
 
+// The job's answer, given to its client unless it is given later.
+Answer answerJob(Engine& engine, Job& job) {
+  Answer answer = answerOrFailure(engine, job);
+  if (answer.status != 0) job.reply->set_value(answer);
+  return answer;
+}
+
 void answerJobs(Engine& engine, std::deque<Job> jobs) {
-  std::vector<Reply> riders;
+  std::vector<Job> riders;  // superseded sets, waiting for the last of their run
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     if (i + 1 < jobs.size() && supersededBy(jobs[i], jobs[i + 1])) {
-      riders.push_back(std::move(jobs[i].reply));
+      riders.push_back(std::move(jobs[i]));
       continue;
     }
-    const Answer answer = answerOrFailure(engine, jobs[i]);
-    if (answer.status == 0) continue;
-    for (const Reply& rider : riders) rider->set_value(answer);
+    const Answer answer = answerJob(engine, jobs[i]);
+    // When the last set of the run failed it changed nothing, and its answer
+    // is about a value the riders did not send: each rider's own set is run
+    // after all, in order, and answered on its own. The control ends as if
+    // every set had run in turn.
+    for (Job& rider : riders) {
+      if (answer.status == 200)
+        rider.reply->set_value(answer);
+      else
+        (void)answerJob(engine, rider);
+    }
     riders.clear();
-    jobs[i].reply->set_value(answer);
   }
 }
 

@@ -54,39 +54,33 @@ Answer listCameras(Engine& engine) {
 }
 
 // A set with a delta, as the set of the value it comes to.
-std::variant<std::vector<std::string>, CommandFailure> deltaLine(Engine& engine,
-                                                                 const RunCommand& command) {
-  const CommandLine line = commandLineOf(command.texts);
-  const auto named = argument(line, "--device");
-  const CameraDevice* device =
-      freshDevice(engine, named ? std::optional<std::string>(*named) : std::nullopt);
+std::variant<CommandRequest, CommandFailure> deltaRequest(Engine& engine,
+                                                          const RunCommand& command) {
+  const CameraDevice* device = freshDevice(engine, command.request.device);
   if (device == nullptr) return CommandFailure{std::string(deviceNotFound)};
-  const auto kind = argument(line, "--control");
+  const auto& kind = command.request.control;
   const CameraControl* control = kind ? controlOfKind(*device, *kind) : nullptr;
-  const auto value = control ? valueAfterDelta(*control, *command.delta) : std::nullopt;
+  auto value = control ? valueAfterDelta(*control, *command.delta) : std::nullopt;
   if (!value) return CommandFailure{std::string(setRequirement)};
-  std::vector<std::string> texts = command.texts;
-  texts.push_back("--value");
-  texts.push_back(*value);
-  return texts;
+  CommandRequest request = command.request;
+  request.value = std::move(value);
+  return request;
 }
 
 Answer runCommand(Engine& engine, const RunCommand& command) {
-  std::vector<std::string> texts = command.texts;
+  CommandRequest request = command.request;
   if (command.delta) {
-    auto line = deltaLine(engine, command);
-    if (auto* failure = std::get_if<CommandFailure>(&line)) {
+    auto made = deltaRequest(engine, command);
+    if (auto* failure = std::get_if<CommandFailure>(&made)) {
       publish(engine);
       return commandAnswer(engine, *failure);
     }
-    texts = std::move(std::get<std::vector<std::string>>(line));
+    request = std::move(std::get<CommandRequest>(made));
   }
-  const CommandLine line = commandLineOf(texts);
-  const std::string_view word = commandWord(line);
-  if (word == "list") return listCameras(engine);
-  const CommandOutcome outcome = performCommand(word, line, engine.core.cameras.devices);
+  if (request.command == "list") return listCameras(engine);
+  const CommandOutcome outcome = performCommand(request, engine.core.cameras.devices);
   // Any move made, a stop among them: stopping a camera that stands is harmless.
-  if (word == "move" && outcome.device != nullptr && !outcome.failure)
+  if (request.command == "move" && outcome.device != nullptr && !outcome.failure)
     noteMovement(engine, outcome.device->objectId);
   if (outcome.device != nullptr) {
     // Only the device selected can have changed: it is read again now, and

@@ -8,18 +8,19 @@
 #include <variant>
 #include <vector>
 
+#include "commands/command_request.h"
+
 namespace camknob::engine {
 
 // The cameras as `camknob list` prints them, read at that moment.
 struct ListCameras {};
 
-// One of camknob's commands, as its command line (the command word first,
-// then options and values, as camknob takes them), answered with the
-// document camknob prints for that line. With `delta`, a `set` whose value is
-// the control's current value plus the delta, held to its range: the line
-// then has no --value, which the engine adds.
+// One of camknob's commands, answered with the document camknob prints for a
+// command line of that request. With `delta`, a `set` whose value is the
+// control's current value plus the delta, held to its range: the engine
+// gives the request that value.
 struct RunCommand {
-  std::vector<std::string> texts;
+  CommandRequest request;
   std::optional<double> delta;
 };
 

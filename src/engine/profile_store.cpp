@@ -10,9 +10,9 @@
 #include <memory>
 
 #include "engine/config_folder.h"
-#include "system/text_files.h"
 #include "profile/profile_reading.h"
 #include "profile/profile_text.h"
+#include "system/text_files.h"
 
 namespace camknob::engine {
 

@@ -9,20 +9,20 @@ namespace camknob::http {
 
 namespace {
 
-// The options, in the order they go on the line, after the command word.
+// The options: each key's text is the request's field of that name.
 struct OptionField {
   FieldRule rule;
-  std::string_view option;
+  std::optional<std::string> CommandRequest::*field;
 };
 
 constexpr std::array<OptionField, 7> optionFields{{
-    {{"device", FieldKind::Text, false}, "--device"},
-    {{"control", FieldKind::Text, false}, "--control"},
-    {{"value", FieldKind::TextOrNumber, false}, "--value"},
-    {{"enabled", FieldKind::Switch, false}, "--enabled"},
-    {{"pan", FieldKind::TextOrNumber, false}, "--pan"},
-    {{"tilt", FieldKind::TextOrNumber, false}, "--tilt"},
-    {{"speed", FieldKind::TextOrNumber, false}, "--speed"},
+    {{"device", FieldKind::Text, false}, &CommandRequest::device},
+    {{"control", FieldKind::Text, false}, &CommandRequest::control},
+    {{"value", FieldKind::TextOrNumber, false}, &CommandRequest::value},
+    {{"enabled", FieldKind::Switch, false}, &CommandRequest::enabled},
+    {{"pan", FieldKind::TextOrNumber, false}, &CommandRequest::pan},
+    {{"tilt", FieldKind::TextOrNumber, false}, &CommandRequest::tilt},
+    {{"speed", FieldKind::TextOrNumber, false}, &CommandRequest::speed},
 }};
 
 constexpr std::size_t deviceField = 0;
@@ -49,13 +49,16 @@ bool stopTakes(std::string_view key) {
   return key == "device" || key == "speed";
 }
 
-engine::RunCommand stopLine(const FieldTexts& texts) {
-  engine::RunCommand command{{"move"}, std::nullopt};
-  if (texts[deviceField])
-    command.texts.insert(command.texts.end(), {"--device", *texts[deviceField]});
-  command.texts.insert(command.texts.end(), {"--pan", "0", "--tilt", "0"});
-  if (texts[speedField]) command.texts.insert(command.texts.end(), {"--speed", *texts[speedField]});
-  return command;
+engine::RunCommand stopCommand(const FieldTexts& texts) {
+  return engine::RunCommand{CommandRequest{.command = "move",
+                                           .device = texts[deviceField],
+                                           .control = std::nullopt,
+                                           .value = std::nullopt,
+                                           .enabled = std::nullopt,
+                                           .pan = "0",
+                                           .tilt = "0",
+                                           .speed = texts[speedField]},
+                            std::nullopt};
 }
 
 }  // namespace
@@ -73,10 +76,10 @@ std::variant<engine::RunCommand, std::string> commandOf(const FieldTexts& texts)
         return std::string("\"")
             .append(rules[at].key)
             .append("\" does not go with the command \"stop\".");
-    return stopLine(texts);
+    return stopCommand(texts);
   }
 
-  engine::RunCommand command{{word}, std::nullopt};
+  engine::RunCommand command{CommandRequest{.command = word}, std::nullopt};
   if (const auto& delta = texts[deltaField]) {
     if (word != "set") return std::string("\"delta\" goes only with the command \"set\".");
     if (texts[valueField]) return std::string("\"delta\" and \"value\" cannot both be given.");
@@ -86,8 +89,7 @@ std::variant<engine::RunCommand, std::string> commandOf(const FieldTexts& texts)
     command.delta = *number;
   }
   for (std::size_t at = 0; at < optionFields.size(); ++at)
-    if (texts[at])
-      command.texts.insert(command.texts.end(), {std::string(optionFields[at].option), *texts[at]});
+    command.request.*optionFields[at].field = texts[at];
   return command;
 }
 

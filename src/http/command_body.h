@@ -1,15 +1,15 @@
 // POST /api/v1/commands: a body such as
 //   {"command": "set", "device": "HD Webcam", "control": "brightness", "value": 128}
-// becomes camknob's command line: the command word, then for each key given,
-// in this order, its option and text: device --device, control --control,
-// value --value, enabled --enabled, pan --pan, tilt --tilt, speed --speed.
-// A number goes as it was written, so 128 and "128" run the same line.
+// becomes one of camknob's command requests: the command word, and each key
+// given as the option of its name (device, control, value, enabled, pan,
+// tilt, speed), whose text is only ever that option's value, whatever it
+// reads like. A number goes as it was written, so 128 and "128" run the same
+// command.
 //
 // - "delta" (a number, or a string camknob's number syntax reads, finite)
 //   goes only with "set" and without "value": the engine sets the control's
 //   value plus the delta.
-// - "stop" is the line of `move --pan 0 --tilt 0`, with device and speed
-//   when given.
+// - "stop" is `move --pan 0 --tilt 0`, with device and speed when given.
 // - Any other command word is passed as it is; camknob answers it.
 #pragma once
 

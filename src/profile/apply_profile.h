@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "records/property_types.h"
 #include "profile/profile_records.h"
 #include "records/camera_records.h"
+#include "records/property_types.h"
 
 namespace camknob {
 

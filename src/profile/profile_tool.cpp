@@ -10,10 +10,10 @@
 #include "profile/apply_profile.h"
 #include "profile/profile_answers.h"
 #include "profile/profile_application.h"
-#include "system/text_files.h"
 #include "profile/profile_reading.h"
 #include "profile/profile_text.h"
 #include "profile/saved_profile.h"
+#include "system/text_files.h"
 #include "text/one_line.h"
 
 namespace camknob {

@@ -13,7 +13,8 @@ CameraDevice device(std::uint32_t objectId, std::string uid, std::string name) {
 
 std::optional<std::uint32_t> chosen(const std::vector<CameraDevice>& devices,
                                     std::vector<std::string_view> texts) {
-  const CameraDevice* picked = selectedDevice(devices, CommandLine{std::move(texts)});
+  const CameraDevice* picked =
+      selectedDevice(devices, commandRequestOf(CommandLine{std::move(texts)}));
   if (picked == nullptr) return std::nullopt;
   return picked->objectId;
 }

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <latch>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -339,6 +340,35 @@ TEST_F(CamknobdCommands, EveryCommandAnswersAsCamknobSimDoes) {
     expectSameAsCamknobSim(c, demoText);
     if (HasFatalFailure()) return;
   }
+}
+
+// A body's value is only ever its key's value, whatever it reads like: the
+// command is the one camknob-sim runs for a line that gives each option the
+// same text.
+TEST_F(CamknobdCommands, AValueThatReadsLikeAnOptionIsOnlyAValue) {
+  const std::vector<CommandCase> cases{
+      {"a pan that reads like --tilt",
+       R"({"command":"move","device":"PTZ","pan":"--tilt","tilt":"1"})",
+       {"move", "--device", "PTZ", "--tilt", "1", "--pan", "--tilt"}},
+      {"a control that reads like --device",
+       R"({"command":"set","control":"--device","value":5})",
+       {"set", "--value", "5", "--control", "--device"}},
+      {"an absolute pan that reads like --tilt",
+       R"({"command":"absolute","pan":"--tilt","tilt":20})",
+       {"absolute", "--tilt", "20", "--pan", "--tilt"}},
+  };
+  for (const CommandCase& c : cases) {
+    expectSameAsCamknobSim(c, demoText);
+    if (HasFatalFailure()) return;
+  }
+
+  // The pan that is no number stands; the camera tilts up at the default
+  // speed.
+  const std::string fixture = fixtureOf(demoText);
+  launch(fixture);
+  if (HasFatalFailure()) return;
+  command(R"({"command":"move","device":"PTZ","pan":"--tilt","tilt":"1"})");
+  EXPECT_EQ(savedProperties(fixture, 52).value("fcnd", json()), json::array({0, 0, 1, 5}));
 }
 
 // A refused write leaves the fixture as it was in both programs.
@@ -886,6 +916,58 @@ TEST_F(CamknobdApi, ClientsAtOnceEachGetTheirOwnAnswers) {
   while (openDescriptors(server->process.pid) > descriptorsBefore && Clock::now() < deadline)
     std::this_thread::sleep_for(50ms);
   EXPECT_EQ(openDescriptors(server->process.pid), descriptorsBefore);
+}
+
+// Two clients at the same moment, each over its own connection, set the same
+// control: one to a number, the other to a text that is none (or to an empty
+// text). Each gets the answer to its own request, and the number is written
+// every time, however the two land in the engine.
+TEST_F(CamknobdApi, AnInvalidChangeAtTheSameMomentLosesNoValidOne) {
+  const std::string fixture = fixtureOf(demoText);
+  launch(fixture);
+  if (HasFatalFailure()) return;
+  ApiClient validClient = apiClient(*server);
+  ApiClient invalidClient = apiClient(*server);
+  const auto body = [](const std::string& value) {
+    return R"({"command":"set","device":"SIM-PTZ-0001","control":"brightness","value":)" + value +
+           "}";
+  };
+  // What a client was told: the status, and the brightness shown or the error.
+  const auto told = [](const HttpAnswer& answer) {
+    const json document = parsed(answer);
+    std::string shown = "not a JSON object";
+    if (document.is_object() && document.value("ok", false))
+      shown = controlOf(document, 41).value("value", json()).dump();
+    else if (document.is_object())
+      shown = document.value("error", "no error");
+    return std::to_string(answer.status) + " " + shown;
+  };
+  constexpr int rounds = 40;
+  std::vector<std::string> faults;
+  int lost = 0;
+  for (int round = 0; round < rounds; ++round) {
+    const int value = 10 + round;  // each round's differs from the one before
+    const std::string invalid = round % 2 == 0 ? R"("abc")" : R"("")";
+    std::latch start(2);
+    HttpAnswer validAnswer;
+    HttpAnswer invalidAnswer;
+    std::thread sender([&] {
+      start.arrive_and_wait();
+      invalidAnswer = postTo(invalidClient, "/api/v1/commands", body(invalid));
+    });
+    start.arrive_and_wait();
+    validAnswer = postTo(validClient, "/api/v1/commands", body(std::to_string(value)));
+    sender.join();
+
+    const std::string where = "round " + std::to_string(round) + ": ";
+    if (savedValue(fixture, 41) != value) ++lost;
+    if (told(validAnswer) != "200 " + std::to_string(value))
+      faults.push_back(where + "the valid one: " + told(validAnswer));
+    if (told(invalidAnswer) != "422 set requires --control and a numeric --value.")
+      faults.push_back(where + "the invalid one: " + told(invalidAnswer));
+  }
+  EXPECT_EQ(lost, 0) << "valid changes lost, of " << rounds;
+  EXPECT_EQ(faults, std::vector<std::string>());
 }
 
 }  // namespace

@@ -42,19 +42,26 @@ TEST(CommandRequests, DeltaIsAddedAndHeldToTheRange) {
 }
 
 TEST(CommandRequests, OnlyPlainSetsOfOneControlCoalesce) {
-  const auto key = [](std::vector<std::string> texts, std::optional<double> delta = {}) {
-    return coalescingKey(RunCommand{std::move(texts), delta});
+  const auto key = [](CommandRequest request, std::optional<double> delta = {}) {
+    return coalescingKey(RunCommand{std::move(request), delta});
   };
-  const auto a = key({"set", "--control", "zoom", "--value", "1"});
+  const auto a = key({.command = "set", .control = "zoom", .value = "1"});
   ASSERT_TRUE(a);
-  EXPECT_EQ(a, key({"set", "--value", "9", "--control", "zoom"}));
-  EXPECT_NE(a, key({"set", "--device", "x", "--control", "zoom", "--value", "1"}));
-  EXPECT_NE(a, key({"set", "--control", "focus", "--value", "1"}));
-  EXPECT_EQ(key({"set", "--control", "zoom"}, 1.0), std::nullopt);  // a delta depends on the last
-  EXPECT_EQ(key({"set", "--control", "zoom"}), std::nullopt);
-  EXPECT_EQ(key({"auto", "--control", "zoom", "--value", "1"}), std::nullopt);
-  EXPECT_EQ(key({"move", "--control", "zoom", "--value", "1"}), std::nullopt);
-  EXPECT_EQ(key({}), std::nullopt);
+  EXPECT_EQ(a, key({.command = "set", .control = "zoom", .value = "9"}));
+  EXPECT_NE(a, key({.command = "set", .device = "x", .control = "zoom", .value = "1"}));
+  EXPECT_NE(key({.command = "set", .device = "", .control = "zoom", .value = "1"}),
+            key({.command = "set", .device = "x", .control = "zoom", .value = "1"}));
+  EXPECT_NE(a, key({.command = "set", .control = "focus", .value = "1"}));
+  // A delta depends on the value before it.
+  EXPECT_EQ(key({.command = "set", .control = "zoom"}, 1.0), std::nullopt);
+  EXPECT_EQ(key({.command = "set", .control = "zoom"}), std::nullopt);
+  EXPECT_EQ(key({.command = "set", .value = "1"}), std::nullopt);
+  // Only a set whose value camknob's set reads would write anything.
+  EXPECT_EQ(a, key({.command = "set", .control = "zoom", .value = "-0x1p3"}));
+  for (const std::string value : {"abc", "", "12 ", " 12", "1,5", "--value"})
+    EXPECT_EQ(key({.command = "set", .control = "zoom", .value = value}), std::nullopt) << value;
+  for (const std::string command : {"auto", "move", "SET", "", "list"})
+    EXPECT_EQ(key({.command = command, .control = "zoom", .value = "1"}), std::nullopt) << command;
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ std::string fileText(const std::string& path) {
 // engine set moving has been stopped.
 TEST(EngineFaults, AFailureOutsideARequestIsReportedAndStopsTheCamera) {
   std::promise<std::string> failure;
-  RunningEngine running(camera, testing::temporaryFolder(),
+  RunningEngine running(camera, testing::temporaryFolder(), nullptr,
                         [&failure](const std::string& what) { failure.set_value(what); });
   ASSERT_EQ(running.command({"move", "--pan", "1"}).status, 200);
   ASSERT_NE(relativeRecord(), standing);

@@ -16,6 +16,7 @@
 
 #include "commands/dispatch.h"
 #include "engine/engine.h"
+#include "media/sim/sim_store.h"
 #include "support/sim_support.h"
 
 namespace camknob::testing {
@@ -26,15 +27,24 @@ inline std::string temporaryFolder() {
   return pattern;
 }
 
+inline CommandRequest requestOf(const std::vector<std::string>& texts) {
+  return commandRequestOf(CommandLine{std::vector<std::string_view>(texts.begin(), texts.end())});
+}
+
 // The engine over the fixture; stopped and its folder removed at the end.
 struct RunningEngine {
   std::string folder;
   std::shared_ptr<engine::Engine> engine;
 
+  // With a write hook, the simulated service calls it from the engine thread
+  // after each write it took; with onFailure, the engine reports a failure
+  // outside a request to it.
   explicit RunningEngine(std::string_view fixture, std::string configFolder = temporaryFolder(),
+                         sim::WriteHook writeHook = nullptr,
                          std::function<void(const std::string&)> onFailure = {})
       : folder(std::move(configFolder)) {
     useFixture(fixture);
+    sim::setWriteHook(std::move(writeHook));
     engine = engine::startEngine({folder, std::move(onFailure)});
   }
   RunningEngine(const RunningEngine&) = delete;
@@ -50,8 +60,9 @@ struct RunningEngine {
   engine::Answer ask(engine::Request request) const {
     return engine::submit(*engine, std::move(request)).get();
   }
-  engine::Answer command(std::vector<std::string> texts) const {
-    return ask(engine::RunCommand{std::move(texts), std::nullopt});
+  // The request of camknob's command line of these texts.
+  engine::Answer command(const std::vector<std::string>& texts) const {
+    return ask(engine::RunCommand{requestOf(texts), std::nullopt});
   }
 };
 

@@ -132,7 +132,7 @@ TEST(Engine, DeltaAddsToTheValueWithinTheRange) {
   for (const Case& c : cases) {
     const RunningEngine running(twoCameras);
     const engine::Answer answer =
-        running.ask(engine::RunCommand{{"set", "--control", "brightness"}, c.delta});
+        running.ask(engine::RunCommand{{.command = "set", .control = "brightness"}, c.delta});
     ASSERT_EQ(answer.status, 200) << answer.body;
     EXPECT_EQ(brightnessOf(answer.body, "PTZ-1"), c.value) << c.delta;
   }
@@ -140,14 +140,15 @@ TEST(Engine, DeltaAddsToTheValueWithinTheRange) {
 
 TEST(Engine, DeltaWithoutAValueToAddToFailsAsSetDoes) {
   const RunningEngine running(twoCameras);
-  for (const auto& texts : std::vector<std::vector<std::string>>{
-           {"set", "--control", "panTiltRelative"}, {"set"}, {"set", "--control", "iris"}}) {
-    const engine::Answer answer = running.ask(engine::RunCommand{texts, 1.0});
+  for (const CommandRequest& request :
+       {CommandRequest{.command = "set", .control = "panTiltRelative"},
+        CommandRequest{.command = "set"}, CommandRequest{.command = "set", .control = "iris"}}) {
+    const engine::Answer answer = running.ask(engine::RunCommand{request, 1.0});
     EXPECT_EQ(answer.status, 422);
     EXPECT_EQ(parsed(answer.body)["error"], "set requires --control and a numeric --value.");
   }
-  const engine::Answer missing =
-      running.ask(engine::RunCommand{{"set", "--device", "nobody", "--control", "brightness"}, 1});
+  const engine::Answer missing = running.ask(
+      engine::RunCommand{{.command = "set", .device = "nobody", .control = "brightness"}, 1});
   EXPECT_EQ(parsed(missing.body)["error"], "Camera device was not found.");
 }
 
@@ -158,10 +159,12 @@ TEST(Engine, ChangesQueuedAtOnceEndAtTheLastOfEach) {
   std::vector<std::future<engine::Answer>> answers;
   for (int i = 1; i <= 200; ++i) {
     const std::string device = i % 2 == 0 ? "PTZ-1" : "WEB-2";
-    answers.push_back(engine::submit(
-        *running.engine, engine::RunCommand{{"set", "--device", device, "--control", "brightness",
-                                             "--value", std::to_string(i % 60)},
-                                            std::nullopt}));
+    answers.push_back(
+        engine::submit(*running.engine, engine::RunCommand{{.command = "set",
+                                                            .device = device,
+                                                            .control = "brightness",
+                                                            .value = std::to_string(i % 60)},
+                                                           std::nullopt}));
   }
   for (auto& answer : answers) {
     const engine::Answer got = answer.get();

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "http/api_routes.h"
+#include "support/command_requests.h"
 
 namespace camknob::http {
 namespace {
@@ -94,8 +95,9 @@ TEST(ApiRoutes, ProfilesHoldsAndPresetsByName) {
   EXPECT_EQ(
       requestOf<engine::DeletePreset>(post("/api/v1/presets/delete", R"({"name": "door"})")).name,
       "door");
-  EXPECT_EQ(requestOf<engine::RunCommand>(post("/api/v1/commands", R"({"command": "home"})")).texts,
-            std::vector<std::string>{"home"});
+  EXPECT_EQ(
+      requestOf<engine::RunCommand>(post("/api/v1/commands", R"({"command": "home"})")).request,
+      CommandRequest{.command = "home"});
 }
 
 TEST(ApiRoutes, RefusesBodiesOutsideTheirRoutesFields) {

@@ -1,9 +1,10 @@
-// The commands route: every body to the command line camknob runs, and every
+// The commands route: every body to the request camknob runs, and every
 // body refused with the key it names.
 #include <gtest/gtest.h>
 
 #include "http/body_fields.h"
 #include "http/command_body.h"
+#include "support/command_requests.h"
 
 namespace camknob::http {
 namespace {
@@ -14,43 +15,57 @@ std::variant<engine::RunCommand, std::string> read(std::string_view text) {
   return readCommandBody(std::get<JsonObject>(object));
 }
 
-TEST(CommandBody, MakesCamknobsCommandLineInTheOptionsOrder) {
-  using Texts = std::vector<std::string>;
-  const std::vector<std::pair<std::string, Texts>> cases{
-      {R"({"command": "list"})", {"list"}},
+// Each key is the option of its name, whatever its text reads like: a text
+// that reads like an option's name is only that key's value.
+TEST(CommandBody, MakesCamknobsRequestOfTheKeys) {
+  const std::vector<std::pair<std::string, CommandRequest>> cases{
+      {R"({"command": "list"})", {.command = "list"}},
       {R"({"command": "set", "device": "HD Webcam", "control": "brightness", "value": "128"})",
-       {"set", "--device", "HD Webcam", "--control", "brightness", "--value", "128"}},
+       {.command = "set", .device = "HD Webcam", .control = "brightness", .value = "128"}},
       {R"({"value": 128, "control": "brightness", "command": "set", "device": "HD Webcam"})",
-       {"set", "--device", "HD Webcam", "--control", "brightness", "--value", "128"}},
+       {.command = "set", .device = "HD Webcam", .control = "brightness", .value = "128"}},
       {R"({"command": "set", "control": "zoom", "value": -2.50e1})",
-       {"set", "--control", "zoom", "--value", "-2.50e1"}},
+       {.command = "set", .control = "zoom", .value = "-2.50e1"}},
       {R"({"command": "set", "control": "zoom", "value": "0x10"})",
-       {"set", "--control", "zoom", "--value", "0x10"}},
+       {.command = "set", .control = "zoom", .value = "0x10"}},
+      {R"({"command": "set", "control": "zoom", "value": ""})",
+       {.command = "set", .control = "zoom", .value = ""}},
       {R"({"command": "auto", "control": "focus", "enabled": true})",
-       {"auto", "--control", "focus", "--enabled", "true"}},
+       {.command = "auto", .control = "focus", .enabled = "true"}},
       {R"({"command": "on", "control": "focus", "enabled": false})",
-       {"on", "--control", "focus", "--enabled", "false"}},
+       {.command = "on", .control = "focus", .enabled = "false"}},
       {R"({"command": "on", "control": "focus", "enabled": 1})",
-       {"on", "--control", "focus", "--enabled", "1"}},
+       {.command = "on", .control = "focus", .enabled = "1"}},
       {R"({"command": "on", "control": "focus", "enabled": "yes"})",
-       {"on", "--control", "focus", "--enabled", "yes"}},
+       {.command = "on", .control = "focus", .enabled = "yes"}},
       {R"({"speed": 0.5, "tilt": "-1", "pan": 1, "command": "move"})",
-       {"move", "--pan", "1", "--tilt", "-1", "--speed", "0.5"}},
+       {.command = "move", .pan = "1", .tilt = "-1", .speed = "0.5"}},
       {R"({"command": "absolute", "pan": 10.5, "tilt": -20.25, "device": "cam"})",
-       {"absolute", "--device", "cam", "--pan", "10.5", "--tilt", "-20.25"}},
-      {R"({"command": "home"})", {"home"}},
-      {R"({"command": "LIST"})", {"LIST"}},
-      {R"({"command": ""})", {""}},
-      {R"({"command": "set", "device": "--control"})", {"set", "--device", "--control"}},
-      {R"({"command": "stop"})", {"move", "--pan", "0", "--tilt", "0"}},
+       {.command = "absolute", .device = "cam", .pan = "10.5", .tilt = "-20.25"}},
+      {R"({"command": "home"})", {.command = "home"}},
+      {R"({"command": "LIST"})", {.command = "LIST"}},
+      {R"({"command": ""})", {.command = ""}},
+      {R"({"command": "set", "device": "--control"})", {.command = "set", .device = "--control"}},
+      {R"({"command": "set", "control": "--device", "value": 5})",
+       {.command = "set", .control = "--device", .value = "5"}},
+      {R"({"command": "set", "control": "--value", "value": "--value"})",
+       {.command = "set", .control = "--value", .value = "--value"}},
+      {R"({"command": "move", "device": "PTZ", "pan": "--tilt", "tilt": "1"})",
+       {.command = "move", .device = "PTZ", .pan = "--tilt", .tilt = "1"}},
+      {R"({"command": "--device", "device": "cam"})", {.command = "--device", .device = "cam"}},
+      {R"({"command": "on", "control": "--enabled", "enabled": "--control"})",
+       {.command = "on", .control = "--enabled", .enabled = "--control"}},
+      {R"({"command": "stop"})", {.command = "move", .pan = "0", .tilt = "0"}},
       {R"({"speed": 0.2, "command": "stop", "device": "PTZ"})",
-       {"move", "--device", "PTZ", "--pan", "0", "--tilt", "0", "--speed", "0.2"}},
+       {.command = "move", .device = "PTZ", .pan = "0", .tilt = "0", .speed = "0.2"}},
+      {R"({"command": "stop", "device": "--pan", "speed": "--tilt"})",
+       {.command = "move", .device = "--pan", .pan = "0", .tilt = "0", .speed = "--tilt"}},
   };
-  for (const auto& [body, texts] : cases) {
+  for (const auto& [body, request] : cases) {
     const auto command = read(body);
     ASSERT_TRUE(std::holds_alternative<engine::RunCommand>(command))
         << body << ": " << std::get<std::string>(command);
-    EXPECT_EQ(std::get<engine::RunCommand>(command).texts, texts) << body;
+    EXPECT_EQ(std::get<engine::RunCommand>(command).request, request) << body;
     EXPECT_FALSE(std::get<engine::RunCommand>(command).delta) << body;
   }
 }
@@ -65,8 +80,8 @@ TEST(CommandBody, SetsByADeltaWithoutAValue) {
   for (const auto& [body, delta] : cases) {
     const auto command = read(body);
     ASSERT_TRUE(std::holds_alternative<engine::RunCommand>(command)) << body;
-    EXPECT_EQ(std::get<engine::RunCommand>(command).texts,
-              (std::vector<std::string>{"set", "--control", "zoom"}))
+    EXPECT_EQ(std::get<engine::RunCommand>(command).request,
+              (CommandRequest{.command = "set", .control = "zoom"}))
         << body;
     EXPECT_EQ(std::get<engine::RunCommand>(command).delta, delta) << body;
   }

@@ -16,9 +16,9 @@
 #include <utility>
 #include <vector>
 
-#include "records/property_types.h"
 #include "media/service_status.h"
 #include "records/flat_map.h"
+#include "records/property_types.h"
 
 namespace camknob::sim {
 

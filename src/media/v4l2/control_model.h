@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "records/property_types.h"
 #include "media/v4l2/v4l2_io.h"
+#include "records/property_types.h"
 
 namespace camknob::v4l2 {
 

@@ -5,8 +5,8 @@
 #include <array>
 #include <cstdint>
 
-#include "records/property_types.h"
 #include "media/v4l2/device_values.h"
+#include "records/property_types.h"
 
 namespace camknob::v4l2 {
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "records/property_types.h"
 #include "media/v4l2/device_values.h"
+#include "records/property_types.h"
 
 namespace camknob::v4l2 {
 

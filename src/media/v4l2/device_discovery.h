@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "records/property_types.h"
 #include "media/v4l2/control_model.h"
 #include "media/v4l2/v4l2_io.h"
+#include "records/property_types.h"
 
 namespace camknob::v4l2 {
 

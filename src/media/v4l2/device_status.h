@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "records/property_types.h"
 #include "media/service_status.h"
+#include "records/property_types.h"
 
 namespace camknob::v4l2 {
 
