@@ -26,7 +26,11 @@ Answer fault(int status, std::string_view message) {
   return Answer{status, errorAnswer(message)};
 }
 
+// The answer to a command, once the list was published: a success is the
+// document just published for the event stream (made once, however large the
+// system), a failure the list with its message.
 Answer commandAnswer(const Engine& engine, const CommandFailure& failure) {
+  if (!failure && engine.published.document) return Answer{200, *engine.published.document};
   return Answer{failure ? 422 : 200, listDocument(engine.core.cameras, !failure, failure)};
 }
 
