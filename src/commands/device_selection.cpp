@@ -12,11 +12,6 @@ const std::string_view deviceNotFound = "Camera device was not found.";
 
 namespace {
 
-bool equalIgnoringCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](char x, char y) { return asciiLower(x) == asciiLower(y); });
-}
-
 // Knuth-Morris-Pratt over folded letters: linear in the two lengths, so a
 // long --device text against a long name costs no more than reading both.
 bool containsIgnoringCase(std::string_view text, std::string_view wanted) {

@@ -10,4 +10,9 @@ std::string asciiLowered(std::string_view text) {
   return lowered;
 }
 
+bool equalIgnoringCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return asciiLower(x) == asciiLower(y); });
+}
+
 }  // namespace camknob

@@ -13,4 +13,7 @@ constexpr char asciiLower(char c) {
 
 std::string asciiLowered(std::string_view text);
 
+// Whether the texts are the same but for the case of ASCII letters.
+bool equalIgnoringCase(std::string_view a, std::string_view b);
+
 }  // namespace camknob
