@@ -12,6 +12,7 @@
 #include "engine/engine_answers.h"
 #include "engine/engine_state.h"
 #include "engine/stored_document.h"
+#include "json/json_object.h"
 #include "media/property_service.h"
 
 namespace camknob::engine {
@@ -31,7 +32,7 @@ void drainWakes(Engine& engine) {
 }
 
 Answer stoppedAnswer() {
-  return Answer{503, errorAnswer("The engine is stopping.")};
+  return Answer{503, json::errorDocument("The engine is stopping.")};
 }
 
 // Two plain sets of one control one after the other come to the second's
@@ -49,7 +50,7 @@ Answer answerOrFailure(Engine& engine, Job& job) {
     if (auto answer = answerRequest(engine, job.request, job.reply)) return *answer;
     return Answer{0, {}};  // answered later
   } catch (...) {
-    return Answer{500, errorAnswer("The engine could not answer.")};
+    return Answer{500, json::errorDocument("The engine could not answer.")};
   }
 }
 

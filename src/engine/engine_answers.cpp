@@ -52,15 +52,6 @@ void appendPreset(std::string& out, const Preset& preset) {
 
 }  // namespace
 
-std::string errorAnswer(std::string_view message) {
-  std::string out = "{";
-  ObjectText object{out};
-  textOf(object, "error", message);
-  boolean(object, "ok", false);
-  out.push_back('}');
-  return out;
-}
-
 std::string profilesAnswer(const std::vector<StoredProfile>& profiles, const Holds& holds) {
   std::string out = "{";
   ObjectText object{out};

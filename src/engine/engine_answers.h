@@ -12,9 +12,6 @@
 
 namespace camknob::engine {
 
-// {"error":MESSAGE,"ok":false}
-std::string errorAnswer(std::string_view message);
-
 // The stored profiles, each with the uids of the cameras held at it.
 std::string profilesAnswer(const std::vector<StoredProfile>& profiles, const Holds& holds);
 

@@ -11,6 +11,7 @@
 #include "engine/preset_store.h"
 #include "engine/profile_store.h"
 #include "engine/stored_document.h"
+#include "json/json_object.h"
 #include "profile/apply_profile.h"
 #include "profile/profile_answers.h"
 #include "profile/profile_application.h"
@@ -23,7 +24,7 @@ namespace {
 constexpr std::string_view setRequirement = "set requires --control and a numeric --value.";
 
 Answer fault(int status, std::string_view message) {
-  return Answer{status, errorAnswer(message)};
+  return Answer{status, json::errorDocument(message)};
 }
 
 // The answer to a command, once the list was published: a success is the

@@ -44,4 +44,13 @@ void integer(ObjectText& object, std::string_view name, std::uint32_t value) {
   appendJsonUnsigned(object.out, value);
 }
 
+std::string errorDocument(std::string_view message) {
+  std::string out = "{";
+  ObjectText object{out};
+  (void)text(object, "error", repairedUtf8(message));
+  boolean(object, "ok", false);
+  out.push_back('}');
+  return out;
+}
+
 }  // namespace camknob::json

@@ -28,4 +28,8 @@ bool optionalText(ObjectText& object, std::string_view name,
 bool number(ObjectText& object, std::string_view name, const std::optional<double>& value);
 void integer(ObjectText& object, std::string_view name, std::uint32_t value);
 
+// {"error":MESSAGE,"ok":false}, the answer of a refusal; a message that is
+// not UTF-8 is shown with its bad bytes replaced.
+std::string errorDocument(std::string_view message);
+
 }  // namespace camknob::json
