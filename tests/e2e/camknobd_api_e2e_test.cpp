@@ -20,6 +20,7 @@
 #include "e2e/daemon_process.h"
 #include "e2e/e2e_support.h"
 #include "support/json_entries.h"
+#include "support/temporary_folder.h"
 
 namespace camknob::testing {
 namespace {
@@ -50,19 +51,6 @@ const std::string oddCameras = R"({"devices": [
   {"objectId": 20, "properties": {"uid ": "NO-CONTROLS"}},
   {"objectId": 30, "properties": {"lnam": "Empty list"}, "controls": []}
 ]})";
-
-struct TemporaryFolder {
-  std::string path;
-  TemporaryFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "camknobd-api-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path = pattern;
-  }
-  ~TemporaryFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
-};
 
 ProcessResult profileSim(const std::vector<std::string>& arguments, const std::string& fixture) {
   return runProcess(CAMKNOB_PROFILE_SIM_PATH, arguments, fixture);
@@ -108,7 +96,7 @@ json deviceOf(const json& list, const std::string& uid) {
 
 class CamknobdApi : public ::testing::Test {
  protected:
-  TemporaryFolder folder;
+  TemporaryFolder folder{"camknobd-api"};
   std::string configFolder = folder.path + "/config/camknob";
   std::string tokenFolder = folder.path + "/tokens";
   std::optional<ApiServer> server;

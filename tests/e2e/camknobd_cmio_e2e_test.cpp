@@ -20,6 +20,7 @@
 
 #include "e2e/daemon_process.h"
 #include "e2e/e2e_support.h"
+#include "support/temporary_folder.h"
 
 namespace camknob::testing {
 namespace {
@@ -31,20 +32,6 @@ using Clock = std::chrono::steady_clock;
 constexpr unsigned ptz = 33;  // the demo's pan/tilt/zoom camera
 constexpr unsigned brightness = 41;
 constexpr unsigned zoom = 49;
-
-struct TemporaryFolder {
-  std::string path;
-  TemporaryFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "camknobd-cmio-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path = pattern;
-  }
-  ~TemporaryFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
-};
 
 json demo() {
   return json::parse(fileText(std::string(CAMKNOB_EXAMPLES_DIR) + "/demo-system.json"));
@@ -72,7 +59,7 @@ std::vector<std::string> linesOf(const std::string& path) {
 
 class CamknobdCmio : public ::testing::Test {
  protected:
-  TemporaryFolder folder;
+  TemporaryFolder folder{"camknobd-cmio"};
   std::string fixture = folder.path + "/camera.json";
   std::string journal = folder.path + "/journal.txt";
   std::string tokenFolder = folder.path + "/tokens";

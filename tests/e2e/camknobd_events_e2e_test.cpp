@@ -15,6 +15,7 @@
 
 #include "e2e/daemon_process.h"
 #include "e2e/e2e_support.h"
+#include "support/temporary_folder.h"
 
 namespace camknob::testing {
 namespace {
@@ -24,20 +25,6 @@ using nlohmann::json;
 using Clock = std::chrono::steady_clock;
 
 const std::string demoFixture = std::string(CAMKNOB_EXAMPLES_DIR) + "/demo-system.json";
-
-struct TemporaryFolder {
-  std::string path;
-  TemporaryFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "camknobd-events-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path = pattern;
-  }
-  ~TemporaryFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
-};
 
 // Replaces the file in one step, as an editor or another program would.
 void replaceFile(const std::string& path, const std::string& text) {
@@ -62,7 +49,7 @@ std::optional<double> valueOf(const json& list, unsigned objectId) {
 
 class CamknobdEvents : public ::testing::Test {
  protected:
-  TemporaryFolder folder;
+  TemporaryFolder folder{"camknobd-events"};
   std::string fixture = folder.path + "/camera.json";
   std::string tokenFolder = folder.path + "/tokens";
   ApiServer server;
