@@ -148,7 +148,10 @@ void installApiHandlers(httplib::Server& server, ApiState& state) {
   server.set_pre_routing_handler(
       [&state](const httplib::Request& request, httplib::Response& response) {
         const BodyFraming framing = bodyFraming(headOf(request));
-        if (framing == BodyFraming::Length && libraryReadsBody(request.method))
+        // Only a request that passed the checks has its body read: the
+        // library would unpack a compressed one as it reads it.
+        if (framing == BodyFraming::Length && libraryReadsBody(request.method) &&
+            std::holds_alternative<const Route*>(gateOf(state, request)))
           return HandlerResponse::Unhandled;
         answerRequest(state, request, response, "");
         if (framing != BodyFraming::None) response.set_header("Connection", "close");
@@ -166,14 +169,9 @@ void installApiHandlers(httplib::Server& server, ApiState& state) {
   server.Delete(anyPath, withBody);
 
   server.set_error_handler(httplib::Server::HandlerWithResponse(
-      [&state](const httplib::Request& request, httplib::Response& response) {
+      [](const httplib::Request&, httplib::Response& response) {
         if (!response.body.empty()) return HandlerResponse::Unhandled;
-        const int status = response.status;
-        if (status == 413)
-          if (const auto passed = gateOf(state, request);
-              const auto* rejection = std::get_if<Rejection>(&passed))
-            return reject(response, *rejection), HandlerResponse::Handled;
-        reject(response, {status, libraryStatusMessage(status)});
+        reject(response, {response.status, libraryStatusMessage(response.status)});
         return HandlerResponse::Handled;
       }));
 }
