@@ -9,6 +9,7 @@
 #include "http/api_texts.h"
 #include "http/control_page.h"
 #include "http/event_stream.h"
+#include "http/fronted_server.h"
 #include "http/request_gate.h"
 
 namespace camknob::http {
@@ -154,7 +155,10 @@ void installApiHandlers(httplib::Server& server, ApiState& state) {
             std::holds_alternative<const Route*>(gateOf(state, request)))
           return HandlerResponse::Unhandled;
         answerRequest(state, request, response, "");
-        if (framing != BodyFraming::None) response.set_header("Connection", "close");
+        if (framing != BodyFraming::None) {
+          response.set_header("Connection", "close");
+          closeAfterThisAnswer();
+        }
         return HandlerResponse::Handled;
       });
 

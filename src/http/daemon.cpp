@@ -11,12 +11,12 @@
 
 #include "engine/config_folder.h"
 #include "engine/engine.h"
+#include "http/answer_headers.h"
 #include "http/api_handlers.h"
 #include "http/api_state.h"
 #include "http/api_texts.h"
 #include "http/daemon_options.h"
 #include "http/event_stream.h"
-#include "http/growing_task_queue.h"
 #include "http/listening.h"
 #include "http/login_sessions.h"
 #include "http/request_gate.h"
@@ -46,14 +46,12 @@ sigset_t stopSignals() {
 }
 
 void setUpServer(httplib::Server& server, ApiState& state) {
-  server.new_task_queue = [] { return new GrowingTaskQueue(serverTaskLimits); };
   server.set_payload_max_length(maxBodyBytes);
   server.set_tcp_nodelay(true);
   server.set_keep_alive_max_count(100);
-  server.set_default_headers({{"Cache-Control", "no-store"},
-                              {"X-Content-Type-Options", "nosniff"},
-                              {"Referrer-Policy", "no-referrer"},
-                              {"X-Frame-Options", "DENY"}});
+  httplib::Headers headers;
+  for (const auto& [name, value] : everyAnswerHeaders) headers.emplace(name, value);
+  server.set_default_headers(std::move(headers));
   installApiHandlers(server, state);
 }
 

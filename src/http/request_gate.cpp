@@ -40,8 +40,9 @@ std::variant<Rejection, const Route*> passGate(const GateKeys& keys, const Reque
 }
 
 std::string libraryStatusMessage(int status) {
-  constexpr std::array<std::pair<int, std::string_view>, 6> messages{{
+  constexpr std::array<std::pair<int, std::string_view>, 7> messages{{
       {400, "The request is malformed."},
+      {408, "The request's head did not come whole in time."},
       {413, "The body is larger than 64 KiB."},
       {414, "The request's target is too long."},
       {416, "The Range header cannot be read."},

@@ -107,7 +107,7 @@ std::vector<GivenMessage> gateMessages() {
     const auto* rejection = std::get_if<http::Rejection>(&passed);
     messages.push_back({run.what, rejection ? rejection->message : "(passed)", run.placeholders});
   }
-  for (const int status : {400, 413, 414, 416, 431, 500})
+  for (const int status : {400, 408, 413, 414, 416, 431, 500})
     messages.push_back({std::to_string(status), http::libraryStatusMessage(status), {}});
   messages.push_back({"418", http::libraryStatusMessage(418), {{"418", "STATUS"}}});
   return messages;
