@@ -10,6 +10,7 @@
 #include "http/control_page.h"
 #include "http/event_stream.h"
 #include "http/fronted_server.h"
+#include "http/listen_address.h"
 #include "http/request_gate.h"
 
 namespace camknob::http {
@@ -39,6 +40,7 @@ RequestHead headOf(const httplib::Request& request) {
       headerValues(request, "Content-Encoding"),
       headerValues(request, "Content-Length"),
       headerValues(request, "Transfer-Encoding"),
+      arrivalHosts(request.local_addr, request.local_port),
   };
 }
 
@@ -121,7 +123,8 @@ void answerRoute(ApiState& state, const Route& route, const httplib::Request& re
 
 std::variant<Rejection, const Route*> gateOf(ApiState& state, const httplib::Request& request) {
   const std::vector<std::string> sessions = currentSessions(state.logins);
-  return passGate(GateKeys{state.acceptedHosts, state.token, sessions}, headOf(request));
+  const std::string key = state.key.current();
+  return passGate(GateKeys{state.acceptedHosts, state.token, key, sessions}, headOf(request));
 }
 
 // The methods whose Content-Length body the library reads before it hands

@@ -14,15 +14,15 @@ bool takesBody(std::string_view method) {
 }  // namespace
 
 std::variant<Rejection, const Route*> passGate(const GateKeys& keys, const RequestHead& head) {
-  if (!hostAccepted(keys.acceptedHosts, head.hosts))
+  if (!hostAccepted(keys.acceptedHosts, head.hosts, head.arrivedAs))
     return Rejection{403, "The Host header does not name this server."};
-  if (!originAccepted(keys.acceptedHosts, head.origins))
+  if (!originAccepted(keys.acceptedHosts, head.origins, head.arrivedAs))
     return Rejection{403, "Requests from another origin are refused."};
   if (needsCredentials(head.path) &&
-      !authorized(keys.token, keys.sessions, head.authorizations, head.cookies))
+      !authorized(keys.token, keys.key, keys.sessions, head.authorizations, head.cookies))
     return Rejection{401,
-                     "This needs the token (Authorization: Bearer TOKEN) or the session of a "
-                     "login."};
+                     "This needs the token or the key (Authorization: Bearer SECRET) or the "
+                     "session of a login."};
   const RouteMatch match = findRoute(head.method, head.path);
   if (match.route == nullptr)
     return match.pathKnown

@@ -4,8 +4,8 @@
 //   2. Origin, when present, is this server's (else 403; an empty one too);
 //      no CORS headers are ever sent, so OPTIONS is only a method no route
 //      takes;
-//   3. under /api/: the token (Authorization: Bearer) or the session cookie
-//      of a login (else 401);
+//   3. under /api/: the token or the key (Authorization: Bearer) or the
+//      session cookie of a login (else 401);
 //   4. a route of that path (else 404) and method (else 405);
 //   5. a POST's body: of type application/json, not compressed (else 415),
 //      delimited by a Content-Length (else 411); over 64 KiB is 413 (the HTTP
@@ -31,11 +31,13 @@ struct Rejection {
   std::string message;
 };
 
-// What the checks compare with: the Host values of the listening address,
-// the token, and the sessions of logins so far.
+// What the checks compare with: the Host values that name the server, the
+// token of this start, the key that outlives starts (empty: none), and the
+// sessions of logins so far.
 struct GateKeys {
   const std::vector<std::string>& acceptedHosts;
   std::string_view token;
+  std::string_view key;
   const std::vector<std::string>& sessions;
 };
 

@@ -1,5 +1,6 @@
 // Replacing a file's whole text in one step, so that a reader sees the old
-// file or the new one, and a failed write leaves the old one as it was.
+// file or the new one, and a failed write leaves the old one as it was; and
+// making a file in one step, so that a reader sees none or all of it.
 #pragma once
 
 #include <sys/types.h>
@@ -23,5 +24,11 @@ struct FileOwner {
 // error number.
 int replaceFile(const std::string& target, std::string_view text, mode_t mode,
                 const std::optional<FileOwner>& owner);
+
+// Makes the file at `target` with `text` and `mode`, written beside it as
+// above and then linked to its name, which fails with EEXIST when anything is
+// there already (never replaced, whoever made it first). 0 when done, else
+// the system's error number.
+int createFile(const std::string& target, std::string_view text, mode_t mode);
 
 }  // namespace camknob

@@ -61,7 +61,8 @@ TEST_F(Camknobd, RefusesRequestsWithoutTheTokenOrASession) {
   for (const auto& [what, headers] : cases) {
     SCOPED_TRACE(what);
     EXPECT_EQ(errorOf(get("/api/v1/cameras", headers), 401),
-              "This needs the token (Authorization: Bearer TOKEN) or the session of a login.");
+              "This needs the token or the key (Authorization: Bearer SECRET) or the session of "
+              "a login.");
     errorOf(post("/api/v1/commands", headers, R"({"command":"list"})"), 401);
     errorOf(get("/api/v1/unknown", headers), 401);
   }
@@ -360,7 +361,8 @@ TEST_F(Camknobd, WarnsWhenReachableFromTheNetworkAndStillNeedsTheToken) {
   EXPECT_EQ(start.at("url"), "http://" + name);
   expectCameras(get("/api/v1/cameras", withToken({{"Host", name}})));
   errorOf(get("/api/v1/cameras", {{"Host", name}}), 401);
-  errorOf(get("/api/v1/cameras", withToken({{"Host", host}})), 403);
+  errorOf(get("/api/v1/cameras", withToken({{"Host", "evil.example:" + std::to_string(port)}})),
+          403);
   const DaemonEnd end = endDaemon(daemon, SIGTERM, 10s);
   EXPECT_EQ(end.exitStatus, 0);
   EXPECT_EQ(end.err, "camknobd-sim: Warning: the API is reachable from the network at http://" +
@@ -427,7 +429,9 @@ TEST_F(Camknobd, PrintsItsUsage) {
   DaemonProcess run = startDaemon(CAMKNOBD_SIM_PATH, {"--help"}, environment());
   const DaemonEnd end = endDaemon(run, std::nullopt, 10s);
   EXPECT_EQ(end.exitStatus, 0);
-  EXPECT_EQ(end.out, "Usage: camknobd-sim [--listen ADDRESS:PORT] [--token-file PATH]\n");
+  EXPECT_EQ(end.out,
+            "Usage: camknobd-sim [--listen ADDRESS:PORT] [--token-file PATH] [--allow-host NAME "
+            "...] [--show-key | --new-key]\n");
   EXPECT_EQ(end.err, "");
 }
 

@@ -56,6 +56,9 @@ std::vector<GivenMessage> optionMessages() {
       {{"--token-file", "a", "--token-file", "b"}, {}},
       {{"--listen", "camera.local:9734"}, {{"camera.local:9734", "TEXT"}}},
       {{"--listen", "127.0.0.1:65536"}, {{"127.0.0.1:65536", "TEXT"}}},
+      {{"--allow-host"}, {}},
+      {{"--allow-host", "a:1"}, {{"a:1", "TEXT"}}},
+      {{"--show-key", "--new-key"}, {}},
   };
   std::vector<GivenMessage> messages;
   for (const Case& run : cases)
@@ -103,7 +106,7 @@ std::vector<GivenMessage> gateMessages() {
   for (const Case& run : cases) {
     http::RequestHead head = goodPost();
     run.spoil(head);
-    const auto passed = http::passGate(http::GateKeys{accepted, token, sessions}, head);
+    const auto passed = http::passGate(http::GateKeys{accepted, token, "", sessions}, head);
     const auto* rejection = std::get_if<http::Rejection>(&passed);
     messages.push_back({run.what, rejection ? rejection->message : "(passed)", run.placeholders});
   }
