@@ -3,6 +3,7 @@
 // too large and origins left empty. Each is refused before it costs the
 // server memory or a thread, and the others are still answered.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -25,6 +26,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr long mebibyte = 1024 * 1024;
+
+#if defined(MSG_NOSIGNAL)
+constexpr int noSignal = MSG_NOSIGNAL;
+#else
+constexpr int noSignal = 0;  // SIGPIPE is ignored by the test process
+#endif
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool sanitized = true;
@@ -90,7 +97,7 @@ TEST_F(CamknobdHostile, RefusesCompressedBodiesBeforeUnpackingThem) {
   ASSERT_LE(gzipBomb.size(), 64u * 1024);
   ASSERT_LE(deflateBomb.size(), 64u * 1024);
   const long before = statusBytes(daemon.pid, "VmHWM");
-  ASSERT_GT(before, 0);
+  if (before < 0) GTEST_SKIP() << "no /proc to read the resident memory from";
   // The bound the brief sets; a sanitizer's shadow memory comes on top.
   const long bound = sanitized ? before + 30 * mebibyte : 30 * mebibyte;
 
@@ -144,13 +151,15 @@ struct SlowPlace {
 };
 
 int connectWithoutWaiting(int port) {
-  const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (socket < 0) return -1;
+  ::fcntl(socket, F_SETFL, ::fcntl(socket, F_GETFL) | O_NONBLOCK);
+  ::fcntl(socket, F_SETFD, FD_CLOEXEC);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<std::uint16_t>(port));
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (socket >= 0 &&
-      ::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 &&
+  if (::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 &&
       errno != EINPROGRESS) {
     ::close(socket);
     return -1;
@@ -175,11 +184,11 @@ bool stepSlowPlace(SlowPlace& place, int port, const std::string& partial, int& 
   }
   if (!place.headSent) {
     // Sent once the connection is made, whole (it is far below the buffer).
-    place.headSent = ::send(place.socket, partial.data(), partial.size(), MSG_NOSIGNAL) ==
+    place.headSent = ::send(place.socket, partial.data(), partial.size(), noSignal) ==
                      static_cast<ssize_t>(partial.size());
     return place.headSent;
   }
-  (void)::send(place.socket, "x", 1, MSG_NOSIGNAL);
+  (void)::send(place.socket, "x", 1, noSignal);
   return true;
 }
 
@@ -211,11 +220,14 @@ TEST_F(CamknobdHostile, SlowHeadsWithoutTheTokenDoNotKeepOthersWaiting) {
   while (trickling < slowCount && Clock::now() - waitedFrom < 5s) std::this_thread::sleep_for(20ms);
   // A connection the client sees made may still wait for the server to take
   // it: until the server holds them all.
-  while (openDescriptors(daemon.pid) < descriptorsBefore + slowCount &&
+  // (Where the server's descriptors cannot be counted, the test goes on.)
+  while (descriptorsBefore >= 0 && openDescriptors(daemon.pid) < descriptorsBefore + slowCount &&
          Clock::now() - waitedFrom < 10s)
     std::this_thread::sleep_for(20ms);
   ASSERT_EQ(trickling, slowCount) << "the slow connections could not all be opened";
-  ASSERT_GE(openDescriptors(daemon.pid), descriptorsBefore + slowCount);
+  if (descriptorsBefore >= 0) {
+    ASSERT_GE(openDescriptors(daemon.pid), descriptorsBefore + slowCount);
+  }
 
   // Requests with the token, while the slow ones stay open: each answered
   // within a second.
@@ -283,7 +295,7 @@ TEST_F(CamknobdHostile, AHeadThatDoesNotComeWholeInTimeIsAnswered408AndClosed) {
       const auto opened = Clock::now();
       sendText(socket, c.first);
       for (std::size_t next = 0; !outcome.closed && Clock::now() - opened < 10s;) {
-        if (next < c.drip.size()) (void)::send(socket, &c.drip[next++], 1, MSG_NOSIGNAL);
+        if (next < c.drip.size()) (void)::send(socket, &c.drip[next++], 1, noSignal);
         const std::string got = receiveUntil(socket, std::string(1, '\0'), 400ms);
         outcome.received += got;
         outcome.closed = closedNow(socket);
