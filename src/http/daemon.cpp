@@ -124,7 +124,8 @@ int serve(std::string_view program, const CommandLine& line, const ServiceStart&
   for (const std::string& note : listening.notes) say(program, note);
   if (!options.listen.loopback)
     say(program, "Warning: the API is reachable from the network at " +
-                     baseUrl(options.listen, listening.port) + " (with the token only).");
+                     baseUrl(options.listen, listening.port) +
+                     " (with the token or the key only).");
   std::vector<std::string> otherNames =
       options.listen.loopback ? std::vector<std::string>() : machineNames();
   otherNames.insert(otherNames.end(), options.allowedHosts.begin(), options.allowedHosts.end());

@@ -366,7 +366,7 @@ TEST_F(Camknobd, WarnsWhenReachableFromTheNetworkAndStillNeedsTheToken) {
   const DaemonEnd end = endDaemon(daemon, SIGTERM, 10s);
   EXPECT_EQ(end.exitStatus, 0);
   EXPECT_EQ(end.err, "camknobd-sim: Warning: the API is reachable from the network at http://" +
-                         name + " (with the token only).\n");
+                         name + " (with the token or the key only).\n");
 }
 
 TEST_F(Camknobd, RefusesToStartOnABadCommandLineOrTokenPlace) {
