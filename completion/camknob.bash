@@ -375,8 +375,9 @@ _camknob_options() {
   esac
 }
 
-# camknobd and camknobd-sim: --listen ADDRESS:PORT, --token-file PATH and
-# --help, each once, in any order; nothing after a word that is none of them.
+# camknobd and camknobd-sim: --listen ADDRESS:PORT and --token-file PATH
+# once, --allow-host NAME as often as wanted, --show-key or --new-key, and
+# --help, in any order; nothing after a word that is none of them.
 _camknob_daemon() {
   local i word wanting= stray=
   local -A given=()
@@ -385,7 +386,7 @@ _camknob_daemon() {
     _camknob_dequote "${_words[i]}"
     word=$REPLY
     case $word in
-      --listen | --token-file)
+      --listen | --token-file | --allow-host)
         given[$word]=1
         if ((i + 1 == _cword)); then
           wanting=$word
@@ -393,6 +394,7 @@ _camknob_daemon() {
         ((i++))
         ;;
       --help) given[$word]=1 ;;
+      --show-key | --new-key) given[key]=1 ;;
       *) stray=1 ;;
     esac
   done
@@ -404,12 +406,16 @@ _camknob_daemon() {
     --token-file)
       _camknob_files
       ;;
+    --allow-host) ;;  # a name of the user's choosing
     *)
       if [[ -z $_cur_text || $_cur_text == -* ]]; then
         local -a missing=()
-        for word in --listen --token-file --help; do
+        for word in --listen --token-file; do
           [[ -n ${given[$word]-} ]] || missing+=("$word")
         done
+        missing+=(--allow-host)
+        [[ -n ${given[key]-} ]] || missing+=(--show-key --new-key)
+        [[ -n ${given[--help]-} ]] || missing+=(--help)
         _camknob_offer "${missing[@]}"
       fi
       ;;

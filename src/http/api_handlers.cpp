@@ -9,7 +9,10 @@
 #include "http/api_texts.h"
 #include "http/control_page.h"
 #include "http/event_stream.h"
+#include "http/fronted_server.h"
+#include "http/listen_address.h"
 #include "http/request_gate.h"
+#include "json/json_object.h"
 
 namespace camknob::http {
 
@@ -38,6 +41,7 @@ RequestHead headOf(const httplib::Request& request) {
       headerValues(request, "Content-Encoding"),
       headerValues(request, "Content-Length"),
       headerValues(request, "Transfer-Encoding"),
+      arrivalHosts(request.local_addr, request.local_port),
   };
 }
 
@@ -53,7 +57,7 @@ void answerJson(httplib::Response& response, int status, const std::string& body
 }
 
 void reject(httplib::Response& response, const Rejection& rejection) {
-  answerJson(response, rejection.status, errorText(rejection.message));
+  answerJson(response, rejection.status, json::errorDocument(rejection.message));
 }
 
 void answerLogin(ApiState& state, const Route& route, const httplib::Request& request,
@@ -125,7 +129,8 @@ void answerRoute(ApiState& state, const Route& route, const httplib::Request& re
 
 std::variant<Rejection, const Route*> gateOf(ApiState& state, const httplib::Request& request) {
   const std::vector<std::string> sessions = currentSessions(state.logins);
-  return passGate(GateKeys{state.acceptedHosts, state.token, sessions}, headOf(request));
+  const std::string key = state.key.current();
+  return passGate(GateKeys{state.acceptedHosts, state.token, key, sessions}, headOf(request));
 }
 
 // The methods whose Content-Length body the library reads before it hands
@@ -153,10 +158,16 @@ void installApiHandlers(httplib::Server& server, ApiState& state) {
   server.set_pre_routing_handler(
       [&state](const httplib::Request& request, httplib::Response& response) {
         const BodyFraming framing = bodyFraming(headOf(request));
-        if (framing == BodyFraming::Length && libraryReadsBody(request.method))
+        // Only a request that passed the checks has its body read: the
+        // library would unpack a compressed one as it reads it.
+        if (framing == BodyFraming::Length && libraryReadsBody(request.method) &&
+            std::holds_alternative<const Route*>(gateOf(state, request)))
           return HandlerResponse::Unhandled;
         answerRequest(state, request, response, "");
-        if (framing != BodyFraming::None) response.set_header("Connection", "close");
+        if (framing != BodyFraming::None) {
+          response.set_header("Connection", "close");
+          closeAfterThisAnswer();
+        }
         return HandlerResponse::Handled;
       });
 
@@ -171,14 +182,9 @@ void installApiHandlers(httplib::Server& server, ApiState& state) {
   server.Delete(anyPath, withBody);
 
   server.set_error_handler(httplib::Server::HandlerWithResponse(
-      [&state](const httplib::Request& request, httplib::Response& response) {
+      [](const httplib::Request&, httplib::Response& response) {
         if (!response.body.empty()) return HandlerResponse::Unhandled;
-        const int status = response.status;
-        if (status == 413)
-          if (const auto passed = gateOf(state, request);
-              const auto* rejection = std::get_if<Rejection>(&passed))
-            return reject(response, *rejection), HandlerResponse::Handled;
-        reject(response, {status, libraryStatusMessage(status)});
+        reject(response, {response.status, libraryStatusMessage(response.status)});
         return HandlerResponse::Handled;
       }));
 }

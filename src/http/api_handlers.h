@@ -3,12 +3,12 @@
 // and then its route (http/api_routes.h).
 //
 // The library reads a body only after its pre-routing step, and counts it
-// against the 64 KiB limit as it reads (413). So a request whose body has a
-// Content-Length is answered after the library read it (or refused it as
-// too large: that answer too passes the checks first, so that a request
-// without the token gets its 401 even then), and every other request in the
-// pre-routing step, with "Connection: close" when it came with a body that
-// stays unread.
+// against the 64 KiB limit as it reads (413); it would also unpack a body of
+// a Content-Encoding as it reads it. So the checks run in the pre-routing
+// step: a request they refuse is answered there, its body unread (with
+// "Connection: close" when it came with one), and so is every request
+// without a body of a Content-Length. Only a POST that passed them has its
+// body read by the library, and is answered once it is.
 #pragma once
 
 #include <httplib.h>

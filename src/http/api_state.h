@@ -1,5 +1,5 @@
-// What every connection of camknobd shares: the engine, the keys the checks
-// compare with, the logins, and the open event streams.
+// What every connection of camknobd shares: the engine, the names, token and
+// key the checks compare with, the logins, and the open event streams.
 #pragma once
 
 #include <atomic>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "http/key_file.h"
 #include "http/login_sessions.h"
 
 namespace camknob::http {
@@ -37,6 +38,7 @@ struct ApiState {
   std::vector<std::string> acceptedHosts;
   std::string url;  // "http://127.0.0.1:9734"
   std::string token;
+  KeyWatch key;
   LoginSessions logins;
   EventStreams streams;
 };

@@ -5,15 +5,6 @@
 
 namespace camknob::http {
 
-std::string errorText(std::string_view message) {
-  std::string out = "{";
-  json::ObjectText object{out};
-  if (!json::text(object, "error", message)) json::text(object, "error", "The request failed.");
-  json::boolean(object, "ok", false);
-  out += "}";
-  return out;
-}
-
 std::optional<std::string> startLine(std::string_view page, std::string_view tokenFile,
                                      std::string_view url) {
   std::string out = "{";

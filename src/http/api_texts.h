@@ -10,9 +10,6 @@
 
 namespace camknob::http {
 
-// {"error":MESSAGE,"ok":false}
-std::string errorText(std::string_view message);
-
 // The line printed once the server listens:
 // {"page":PAGE,"tokenFile":PATH,"url":URL}; nothing when a text is not UTF-8.
 std::optional<std::string> startLine(std::string_view page, std::string_view tokenFile,

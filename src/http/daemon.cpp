@@ -12,14 +12,16 @@
 
 #include "engine/config_folder.h"
 #include "engine/engine.h"
+#include "http/answer_headers.h"
 #include "http/api_handlers.h"
 #include "http/api_state.h"
 #include "http/api_texts.h"
 #include "http/daemon_options.h"
 #include "http/event_stream.h"
-#include "http/growing_task_queue.h"
+#include "http/key_file.h"
 #include "http/listening.h"
 #include "http/login_sessions.h"
+#include "http/machine_names.h"
 #include "http/request_gate.h"
 #include "http/secret_text.h"
 #include "http/token_file.h"
@@ -47,14 +49,12 @@ sigset_t stopSignals() {
 }
 
 void setUpServer(httplib::Server& server, ApiState& state) {
-  server.new_task_queue = [] { return new GrowingTaskQueue(serverTaskLimits); };
   server.set_payload_max_length(maxBodyBytes);
   server.set_tcp_nodelay(true);
   server.set_keep_alive_max_count(100);
-  server.set_default_headers({{"Cache-Control", "no-store"},
-                              {"X-Content-Type-Options", "nosniff"},
-                              {"Referrer-Policy", "no-referrer"},
-                              {"X-Frame-Options", "DENY"}});
+  httplib::Headers headers;
+  for (const auto& [name, value] : everyAnswerHeaders) headers.emplace(name, value);
+  server.set_default_headers(std::move(headers));
   installApiHandlers(server, state);
 }
 
@@ -71,6 +71,18 @@ TokenPlace tokenPlace(const DaemonOptions& options, int port) {
   return {folder + "/" + tokenFileName(port), prepareTokenFolder(folder)};
 }
 
+// --show-key and --new-key: the key on standard output, one line.
+int answerKeyAction(std::string_view program, const DaemonOptions& options,
+                    const std::string& configFolder) {
+  auto key = options.keyAction == KeyAction::Replace ? newKey(configFolder) : keptKey(configFolder);
+  if (const auto* fault = std::get_if<KeyFault>(&key)) {
+    say(program, fault->message);
+    return refusedStatus;
+  }
+  std::cout << std::get<std::string>(key) << std::endl;
+  return 0;
+}
+
 int serve(std::string_view program, const CommandLine& line, const ServiceStart& startService) {
   auto parsed = parseDaemonOptions(line.texts);
   if (const auto* fault = std::get_if<std::string>(&parsed)) {
@@ -82,11 +94,17 @@ int serve(std::string_view program, const CommandLine& line, const ServiceStart&
     std::cout << daemonUsage(program) << std::endl;
     return 0;
   }
-  if (startService)
-    if (const std::optional<int> failed = startService()) return *failed;
   const std::optional<std::string> configFolder = engine::defaultConfigFolder();
   if (!configFolder) {
     say(program, "Neither XDG_CONFIG_HOME nor HOME names a folder to keep profiles in.");
+    return refusedStatus;
+  }
+  if (options.keyAction != KeyAction::None) return answerKeyAction(program, options, *configFolder);
+  if (startService)
+    if (const std::optional<int> failed = startService()) return *failed;
+  auto kept = keptKey(*configFolder);
+  if (const auto* fault = std::get_if<KeyFault>(&kept)) {
+    say(program, fault->message);
     return refusedStatus;
   }
 
@@ -96,6 +114,7 @@ int serve(std::string_view program, const CommandLine& line, const ServiceStart&
 
   ApiState state;
   state.token = randomHex(secretBytes);
+  state.key.watch(keyFilePath(*configFolder), std::get<std::string>(std::move(kept)));
   auto bound = bindListeners(options.listen,
                              [&state](httplib::Server& server) { setUpServer(server, state); });
   if (const auto* fault = std::get_if<std::string>(&bound)) {
@@ -106,8 +125,12 @@ int serve(std::string_view program, const CommandLine& line, const ServiceStart&
   for (const std::string& note : listening.notes) say(program, note);
   if (!options.listen.loopback)
     say(program, "Warning: the API is reachable from the network at " +
-                     baseUrl(options.listen, listening.port) + " (with the token only).");
-  state.acceptedHosts = acceptedHosts(options.listen, listening.port);
+                     baseUrl(options.listen, listening.port) +
+                     " (with the token or the key only).");
+  std::vector<std::string> otherNames =
+      options.listen.loopback ? std::vector<std::string>() : machineNames();
+  otherNames.insert(otherNames.end(), options.allowedHosts.begin(), options.allowedHosts.end());
+  state.acceptedHosts = acceptedHosts(options.listen, listening.port, otherNames);
   state.url = baseUrl(options.listen, listening.port);
 
   const TokenPlace place = tokenPlace(options, listening.port);

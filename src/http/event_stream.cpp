@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "http/api_texts.h"
+#include "json/json_object.h"
 
 namespace camknob::http {
 
@@ -75,7 +76,8 @@ bool streamStep(ApiState& state, StreamProgress& progress, httplib::DataSink& si
 void startEventStream(ApiState& state, httplib::Response& response) {
   if (!openStream(state.streams)) {
     response.status = 503;
-    response.set_content(errorText("Too many event streams are open."), "application/json");
+    response.set_content(json::errorDocument("Too many event streams are open."),
+                         "application/json");
     return;
   }
   engine::addListener(*state.engine);

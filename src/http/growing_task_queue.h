@@ -1,8 +1,9 @@
-// The HTTP library's seam for running connections: each connection is one
-// task, and an event stream keeps its task for as long as it is open. The
-// library's own pool has a fixed few threads, so open streams would starve
-// every other request; this queue starts a thread whenever a task finds none
-// idle, up to a cap, and lets threads idle beyond a few end.
+// The workers of the connection front (http/connection_front.h), in the
+// shape of the HTTP library's task queue: each request whose head came whole
+// is one task, and an event stream keeps its task for as long as it is open.
+// A fixed few threads would let open streams starve every other request;
+// this queue starts a thread whenever a task finds none idle, up to a cap,
+// and lets threads idle beyond a few end.
 #pragma once
 
 #include <httplib.h>

@@ -84,17 +84,68 @@ std::variant<ListenPlan, std::string> parseListenAddress(std::string_view text) 
   return ListenPlan{{address->text}, *port, false, address->loopback, address->text};
 }
 
-std::vector<std::string> acceptedHosts(const ListenPlan& plan, int port) {
+namespace {
+
+void addWithPort(std::vector<std::string>& hosts, const std::string& name, int port) {
+  const std::string withPort = name + ":" + std::to_string(port);
+  for (const std::string& host : {withPort, name})
+    if (std::find(hosts.begin(), hosts.end(), host) == hosts.end() &&
+        (host == withPort || port == 80))
+      hosts.push_back(host);
+}
+
+bool isHostLabel(std::string_view label) {
+  return !label.empty() && label.size() <= 63 && label.front() != '-' && label.back() != '-' &&
+         std::all_of(label.begin(), label.end(), [](char c) {
+           return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                  c == '-';
+         });
+}
+
+}  // namespace
+
+std::vector<std::string> acceptedHosts(const ListenPlan& plan, int port,
+                                       const std::vector<std::string>& otherNames) {
   std::vector<std::string> names{plan.urlHost};
-  if (plan.loopback)
-    for (const char* name : {"localhost", "127.0.0.1", "[::1]"})
-      if (std::find(names.begin(), names.end(), name) == names.end()) names.emplace_back(name);
+  if (plan.loopback || isWildcard(plan))
+    for (const char* name : {"localhost", "127.0.0.1", "[::1]"}) names.emplace_back(name);
+  names.insert(names.end(), otherNames.begin(), otherNames.end());
   std::vector<std::string> hosts;
-  for (const std::string& name : names) {
-    hosts.push_back(name + ":" + std::to_string(port));
-    if (port == 80) hosts.push_back(name);
-  }
+  for (const std::string& name : names) addWithPort(hosts, name, port);
   return hosts;
+}
+
+std::vector<std::string> arrivalHosts(const std::string& address, int port) {
+  std::vector<std::string> hosts;
+  if (address.empty()) return hosts;
+  addWithPort(hosts, address.find(':') != std::string::npos ? "[" + address + "]" : address, port);
+  return hosts;
+}
+
+bool isWildcard(const ListenPlan& plan) {
+  return plan.urlHost == "0.0.0.0" || plan.urlHost == "[::]";
+}
+
+std::optional<std::string> allowedHostName(std::string_view text) {
+  if (text.size() > 2 && text.front() == '[' && text.back() == ']') {
+    const std::optional<NumericAddress> address =
+        ipv6Address(std::string(text.substr(1, text.size() - 2)));
+    if (!address) return std::nullopt;
+    return "[" + address->text + "]";
+  }
+  if (const std::optional<NumericAddress> address = ipv4Address(std::string(text)))
+    return address->text;
+  if (text.empty() || text.size() > 253) return std::nullopt;
+  for (std::size_t start = 0;;) {
+    const std::size_t dot = text.find('.', start);
+    if (!isHostLabel(text.substr(start, dot == std::string_view::npos ? text.npos : dot - start)))
+      return std::nullopt;
+    if (dot == std::string_view::npos) break;
+    start = dot + 1;
+  }
+  // A name of digits and dots alone would be an address, and is not one.
+  if (text.find_first_not_of("0123456789.") == std::string_view::npos) return std::nullopt;
+  return std::string(text);
 }
 
 std::string baseUrl(const ListenPlan& plan, int port) {

@@ -3,6 +3,7 @@
 // request may name the server by once it listens.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -30,10 +31,26 @@ ListenPlan defaultListenPlan();
 // sentence.
 std::variant<ListenPlan, std::string> parseListenAddress(std::string_view text);
 
-// The Host values a request may carry: the listening address with its port,
-// and for a loopback address also "localhost", "127.0.0.1" and "[::1]" with
-// it (without the port too when it is 80, as browsers leave it out).
-std::vector<std::string> acceptedHosts(const ListenPlan& plan, int port);
+// The Host values a request may carry, each name with the port (and without
+// it too when the port is 80, as browsers leave it out): the listening
+// address; for a loopback or wildcard address also "localhost", "127.0.0.1"
+// and "[::1]"; then `otherNames` (the machine's own names and addresses for
+// an address of the network, and those of --allow-host).
+std::vector<std::string> acceptedHosts(const ListenPlan& plan, int port,
+                                       const std::vector<std::string>& otherNames = {});
+
+// The Host values that name the address a connection came to ("127.0.0.2",
+// "::1"), with the port as above: a request that names the server by the very
+// address it reached is not from a page of another name.
+std::vector<std::string> arrivalHosts(const std::string& address, int port);
+
+// Whether the plan listens on every address of the machine (0.0.0.0, [::]).
+bool isWildcard(const ListenPlan& plan);
+
+// A name --allow-host takes: a host name (letters, digits and hyphens in
+// labels between dots, such as camera-pc.local), an IPv4 address, or an IPv6
+// one in brackets; as the Host header names it, or nothing.
+std::optional<std::string> allowedHostName(std::string_view text);
 
 // "http://127.0.0.1:9734"
 std::string baseUrl(const ListenPlan& plan, int port);

@@ -8,11 +8,14 @@
 #include <cstring>
 #include <optional>
 
+#include "http/fronted_server.h"
+
 namespace camknob::http {
 
 namespace {
 
 constexpr int portAttempts = 8;
+constexpr int listenBacklog = 512;
 
 struct Bound {
   Listener listener;
@@ -25,10 +28,10 @@ std::string hostPort(const std::string& address, int port) {
   return (ipv6 ? "[" + address + "]" : address) + ":" + std::to_string(port);
 }
 
-Bound bindOne(const std::string& address, int port,
+Bound bindOne(ConnectionFront& front, const std::string& address, int port,
               const std::function<void(httplib::Server&)>& setUp) {
   Listener listener{address,
-                    std::make_unique<httplib::Server>(),
+                    std::make_unique<FrontedServer>(front),
                     std::make_shared<int>(-1),
                     {},
                     std::make_shared<std::atomic<bool>>(false)};
@@ -44,6 +47,9 @@ Bound bindOne(const std::string& address, int port,
                             : (listener.server->bind_to_port(address, port, flags) ? port : -1);
   const int error = errno;
   if (got < 0) *listener.socket = -1;
+  // The library's backlog is a few connections: a burst of clients would
+  // wait a second for their connection to be taken again.
+  if (got >= 0) ::listen(*listener.socket, listenBacklog);
   return Bound{std::move(listener), got, error};
 }
 
@@ -62,13 +68,14 @@ std::string failure(const std::string& address, int port, int error) {
 std::variant<Listening, std::string> bindListeners(
     const ListenPlan& plan, const std::function<void(httplib::Server&)>& setUp) {
   for (int attempt = 1;; ++attempt) {
-    Bound first = bindOne(plan.addresses.front(), plan.port, setUp);
+    auto front = std::make_unique<ConnectionFront>(frontLimits);
+    Bound first = bindOne(*front, plan.addresses.front(), plan.port, setUp);
     if (first.port < 0) return failure(plan.addresses.front(), plan.port, first.error);
-    Listening listening{{}, first.port, {}};
+    Listening listening{std::move(front), {}, first.port, {}};
     listening.listeners.push_back(std::move(first.listener));
     if (plan.addresses.size() == 1) return listening;
 
-    Bound second = bindOne(plan.addresses[1], listening.port, setUp);
+    Bound second = bindOne(*listening.front, plan.addresses[1], listening.port, setUp);
     if (second.port >= 0) {
       listening.listeners.push_back(std::move(second.listener));
       return listening;
@@ -103,6 +110,7 @@ void stopListening(Listening& listening) {
   for (Listener& listener : listening.listeners) listener.server->stop();
   for (Listener& listener : listening.listeners)
     if (listener.thread.joinable()) listener.thread.join();
+  listening.front->stop();
 }
 
 void closeUnstarted(Listening& listening) {

@@ -1,5 +1,6 @@
-// The servers camknobd listens with: one httplib::Server per address, all
-// with the same handlers, on one port.
+// The servers camknobd listens with: one server per address, all with the
+// same handlers, on one port, and one connection front that waits for the
+// requests' heads of them all (http/fronted_server.h).
 //
 // The loopback pair binds 127.0.0.1 first, then ::1 on the same port (for
 // port 0, on the port 127.0.0.1 got, trying again a few times with a new
@@ -19,6 +20,7 @@
 #include <variant>
 #include <vector>
 
+#include "http/connection_front.h"
 #include "http/listen_address.h"
 
 namespace camknob::http {
@@ -32,6 +34,7 @@ struct Listener {
 };
 
 struct Listening {
+  std::unique_ptr<ConnectionFront> front;  // made before the servers, which hand it connections
   std::vector<Listener> listeners;
   int port;
   std::vector<std::string> notes;  // for standard error: an address left out
@@ -46,7 +49,8 @@ std::variant<Listening, std::string> bindListeners(
 // `ended` is called when one stops without being told to.
 void startListening(Listening& listening, const std::function<void()>& ended);
 
-// Stops accepting, lets the answers under way finish, and ends the threads.
+// Stops accepting, lets the requests under way be answered (a head under
+// way gets until its time), and ends the threads.
 void stopListening(Listening& listening);
 
 // Closes the listening sockets of servers bound but never run.

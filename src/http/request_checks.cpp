@@ -16,12 +16,6 @@ std::string_view trimmed(std::string_view text) {
   return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
-bool equalIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return asciiLower(x) == asciiLower(y);
-         });
-}
-
 bool isAccepted(const std::vector<std::string>& accepted, std::string_view host) {
   return std::any_of(accepted.begin(), accepted.end(),
                      [&](const std::string& name) { return equalIgnoringCase(name, host); });
@@ -58,30 +52,37 @@ void forEachCookie(std::string_view header, Visit visit) {
 
 }  // namespace
 
-bool hostAccepted(const std::vector<std::string>& accepted, const std::vector<std::string>& hosts) {
-  return hosts.size() == 1 && isAccepted(accepted, trimmed(hosts.front()));
+bool hostAccepted(const std::vector<std::string>& accepted, const std::vector<std::string>& hosts,
+                  const std::vector<std::string>& arrivedAs) {
+  if (hosts.size() != 1) return false;
+  const std::string_view host = trimmed(hosts.front());
+  return isAccepted(accepted, host) || isAccepted(arrivedAs, host);
 }
 
 bool originAccepted(const std::vector<std::string>& accepted,
-                    const std::vector<std::string>& origins) {
+                    const std::vector<std::string>& origins,
+                    const std::vector<std::string>& arrivedAs) {
   if (origins.empty()) return true;
   constexpr std::string_view scheme = "http://";
   if (origins.size() != 1) return false;
   const std::string_view origin = trimmed(origins.front());
-  return origin.size() > scheme.size() &&
-         equalIgnoringCase(origin.substr(0, scheme.size()), scheme) &&
-         isAccepted(accepted, origin.substr(scheme.size()));
+  if (origin.size() <= scheme.size() || !equalIgnoringCase(origin.substr(0, scheme.size()), scheme))
+    return false;
+  const std::string_view host = origin.substr(scheme.size());
+  return isAccepted(accepted, host) || isAccepted(arrivedAs, host);
 }
 
 bool needsCredentials(std::string_view path) {
   return path.substr(0, 5) == "/api/";
 }
 
-bool authorized(std::string_view token, const std::vector<std::string>& sessions,
+bool authorized(std::string_view token, std::string_view key,
+                const std::vector<std::string>& sessions,
                 const std::vector<std::string>& authorizations,
                 const std::vector<std::string>& cookies) {
   bool granted = false;
-  for (const std::string& header : authorizations) granted |= bearerMatches(token, header);
+  for (const std::string& header : authorizations)
+    granted |= bearerMatches(token, header) | (!key.empty() && bearerMatches(key, header));
   for (const std::string& header : cookies)
     forEachCookie(header, [&](std::string_view name, std::string_view value) {
       if (name == sessionCookie) granted |= isSession(sessions, value);

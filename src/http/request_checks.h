@@ -20,16 +20,22 @@ struct RequestHead {
   std::vector<std::string> contentEncodings;
   std::vector<std::string> contentLengths;
   std::vector<std::string> transferEncodings;
+  // The Host values that name the address the connection came to (none when
+  // it is not known): http/listen_address.h's arrivalHosts.
+  std::vector<std::string> arrivedAs;
 };
 
-// One Host header naming the server as one of `accepted` (ASCII case aside):
-// a page of another name that resolves to this machine (DNS rebinding) is
-// refused.
-bool hostAccepted(const std::vector<std::string>& accepted, const std::vector<std::string>& hosts);
+// One Host header naming the server as one of `accepted` or of `arrivedAs`
+// (ASCII case aside): a page of another name that resolves to this machine
+// (DNS rebinding) is refused.
+bool hostAccepted(const std::vector<std::string>& accepted, const std::vector<std::string>& hosts,
+                  const std::vector<std::string>& arrivedAs = {});
 
-// No Origin header, or one that is "http://" and an accepted host.
+// No Origin header, or one that is "http://" and a host as above; an empty
+// one names no such host.
 bool originAccepted(const std::vector<std::string>& accepted,
-                    const std::vector<std::string>& origins);
+                    const std::vector<std::string>& origins,
+                    const std::vector<std::string>& arrivedAs = {});
 
 // The routes under /api/ need the token or a login session.
 bool needsCredentials(std::string_view path);
@@ -37,9 +43,11 @@ bool needsCredentials(std::string_view path);
 // The session cookie's name, as the login sets it.
 inline constexpr std::string_view sessionCookie = "camknob_session";
 
-// "Authorization: Bearer TOKEN" (the scheme in any case), or a
-// camknob_session cookie naming one of `sessions`; compared in constant time.
-bool authorized(std::string_view token, const std::vector<std::string>& sessions,
+// "Authorization: Bearer SECRET" (the scheme in any case) with the token or
+// the key (none when empty), or a camknob_session cookie naming one of
+// `sessions`; compared in constant time. Without a token, nothing.
+bool authorized(std::string_view token, std::string_view key,
+                const std::vector<std::string>& sessions,
                 const std::vector<std::string>& authorizations,
                 const std::vector<std::string>& cookies);
 

@@ -14,15 +14,15 @@ bool takesBody(std::string_view method) {
 }  // namespace
 
 std::variant<Rejection, const Route*> passGate(const GateKeys& keys, const RequestHead& head) {
-  if (!hostAccepted(keys.acceptedHosts, head.hosts))
+  if (!hostAccepted(keys.acceptedHosts, head.hosts, head.arrivedAs))
     return Rejection{403, "The Host header does not name this server."};
-  if (!originAccepted(keys.acceptedHosts, head.origins))
+  if (!originAccepted(keys.acceptedHosts, head.origins, head.arrivedAs))
     return Rejection{403, "Requests from another origin are refused."};
   if (needsCredentials(head.path) &&
-      !authorized(keys.token, keys.sessions, head.authorizations, head.cookies))
+      !authorized(keys.token, keys.key, keys.sessions, head.authorizations, head.cookies))
     return Rejection{401,
-                     "This needs the token (Authorization: Bearer TOKEN) or the session of a "
-                     "login."};
+                     "This needs the token or the key (Authorization: Bearer SECRET) or the "
+                     "session of a login."};
   const RouteMatch match = findRoute(head.method, head.path);
   if (match.route == nullptr)
     return match.pathKnown
@@ -40,8 +40,9 @@ std::variant<Rejection, const Route*> passGate(const GateKeys& keys, const Reque
 }
 
 std::string libraryStatusMessage(int status) {
-  constexpr std::array<std::pair<int, std::string_view>, 6> messages{{
+  constexpr std::array<std::pair<int, std::string_view>, 7> messages{{
       {400, "The request is malformed."},
+      {408, "The request's head did not come whole in time."},
       {413, "The body is larger than 64 KiB."},
       {414, "The request's target is too long."},
       {416, "The Range header cannot be read."},

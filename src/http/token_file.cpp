@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "system/file_replacement.h"
+
 namespace camknob::http {
 
 namespace {
@@ -21,24 +23,8 @@ std::string joined(std::string folder, std::string_view name) {
   return folder + std::string(name);
 }
 
-std::string folderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::string systemFault(std::string_view what, const std::string& path) {
   return std::string(what) + " " + path + ": " + std::strerror(errno) + ".";
-}
-
-bool writeAll(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = ::write(fd, text.data(), text.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
 }
 
 }  // namespace

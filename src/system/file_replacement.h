@@ -1,5 +1,6 @@
 // Replacing a file's whole text in one step, so that a reader sees the old
-// file or the new one, and a failed write leaves the old one as it was.
+// file or the new one, and a failed write leaves the old one as it was; and
+// making a file in one step, so that a reader sees none or all of it.
 #pragma once
 
 #include <sys/types.h>
@@ -30,5 +31,11 @@ bool writeAll(int fd, std::string_view text);
 
 // The folder a path is in: "." for a bare name, "/" for one at the root.
 std::string folderOf(const std::string& path);
+
+// Makes the file at `target` with `text` and `mode`, written beside it as
+// above and then linked to its name, which fails with EEXIST when anything is
+// there already (never replaced, whoever made it first). 0 when done, else
+// the system's error number.
+int createFile(const std::string& target, std::string_view text, mode_t mode);
 
 }  // namespace camknob

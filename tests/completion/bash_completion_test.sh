@@ -209,17 +209,22 @@ run_table() {
   t 'camknob-profile set '
 
   # camknobd and camknobd-sim: each option once, then its value.
-  t 'camknobd ' --listen --token-file --help
-  t 'camknobd-sim --' --listen --token-file --help
-  t 'camknobd --listen 127.0.0.1:0 ' --token-file --help
+  t 'camknobd ' --listen --token-file --allow-host --show-key --new-key --help
+  t 'camknobd-sim --' --listen --token-file --allow-host --show-key --new-key --help
+  t 'camknobd --listen 127.0.0.1:0 ' --token-file --allow-host --show-key --new-key --help
   t 'camknobd-sim --help --t' --token-file
+  t 'camknobd --allow-host a --allow-host b ' --listen --token-file --allow-host --show-key \
+    --new-key --help
+  t 'camknobd --allow-host '
+  t 'camknobd --new-key ' --listen --token-file --allow-host --help
+  t 'camknobd-sim --show-key --' --listen --token-file --allow-host --help
   t 'camknobd --listen ' localhost:9734 127.0.0.1:9734 '\[::1\]:9734' 127.0.0.1:0
   t 'camknobd --listen 127' 127.0.0.1:9734 127.0.0.1:0
   # Readline replaces only what follows the colon.
   t 'camknobd-sim --listen localhost:' 9734
   t 'camknobd --token-file x --listen ' localhost:9734 127.0.0.1:9734 '\[::1\]:9734' \
     127.0.0.1:0
-  t 'camknobd --listen --token-file ' --token-file --help
+  t 'camknobd --listen --token-file ' --token-file --allow-host --show-key --new-key --help
   t 'camknobd list '
   t 'camknobd-sim set --control '
 

@@ -161,8 +161,9 @@ run_table() {
   t 'camknob-profile save --' --device
 
   # camknobd and camknobd-sim: each option once, --help alone.
-  t 'camknobd -' --listen --token-file --help
-  t 'camknobd-sim --listen 127.0.0.1:0 -' --token-file --help
+  t 'camknobd -' --listen --token-file --allow-host --show-key --new-key --help
+  t 'camknobd-sim --listen 127.0.0.1:0 -' --token-file --allow-host --show-key --new-key --help
+  t 'camknobd --allow-host a --new-key -' --listen --token-file --allow-host --help
   t 'camknobd --help -'
   t 'camknobd --listen ' localhost:9734 127.0.0.1:9734 '[::1]:9734' 127.0.0.1:0
 

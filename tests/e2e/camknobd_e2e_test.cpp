@@ -15,6 +15,7 @@
 #include <regex>
 #include <thread>
 
+#include "e2e/camknobd_fixture.h"
 #include "e2e/daemon_process.h"
 #include "e2e/run_process.h"
 
@@ -23,131 +24,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using nlohmann::json;
-
-const std::string demoFixture = std::string(CAMKNOB_EXAMPLES_DIR) + "/demo-system.json";
-
-struct TemporaryFolder {
-  std::string path;
-  TemporaryFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "camknobd-e2e-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path = pattern;
-  }
-  ~TemporaryFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
-};
-
-mode_t modeOf(const std::string& path) {
-  struct stat status {};
-  EXPECT_EQ(::lstat(path.c_str(), &status), 0) << path;
-  return status.st_mode & 07777;
-}
-
-// One camknobd-sim over its own copy of the demo system, its own config
-// folder and token folder.
-class Camknobd : public ::testing::Test {
- protected:
-  TemporaryFolder folder;
-  std::string fixture = folder.path + "/camera.json";
-  std::string fixtureText = fileText(demoFixture);
-  std::string tokenFolder = folder.path + "/tokens";
-  std::string tokenPath = tokenFolder + "/camknobd.token";
-  DaemonProcess daemon;
-  json start;
-  int port = 0;
-  std::string token;
-  std::string host;
-
-  void SetUp() override {
-    std::ofstream(fixture) << fixtureText;
-    ASSERT_EQ(::mkdir(tokenFolder.c_str(), 0700), 0);
-  }
-
-  void TearDown() override {
-    if (daemon.pid >= 0) endDaemon(daemon, SIGTERM, 10s);
-    EXPECT_EQ(fileText(fixture), fixtureText) << "the fixture changed";
-  }
-
-  EnvironmentChanges environment() const {
-    return {{"CAMKNOB_SIM_FIXTURE", fixture},
-            {"XDG_CONFIG_HOME", folder.path + "/config"},
-            {"XDG_RUNTIME_DIR", std::nullopt}};
-  }
-
-  void launch(std::vector<std::string> arguments, EnvironmentChanges changes = {}) {
-    EnvironmentChanges env = environment();
-    for (auto& [name, value] : changes) env[name] = value;
-    daemon = startDaemon(CAMKNOBD_SIM_PATH, arguments, env);
-    const std::optional<std::string> line = readStartLine(daemon, 10s);
-    ASSERT_TRUE(line) << "no start line; standard error: " << daemon.errText;
-    start = json::parse(*line);
-    const std::string url = start.at("url");
-    port = std::stoi(url.substr(url.rfind(':') + 1));
-    token = fileText(start.at("tokenFile"));
-    host = "127.0.0.1:" + std::to_string(port);
-  }
-
-  void launch() { launch({"--listen", "127.0.0.1:0", "--token-file", tokenPath}); }
-
-  httplib::Client client() const {
-    httplib::Client made("127.0.0.1", port);
-    made.set_read_timeout(10, 0);
-    return made;
-  }
-
-  httplib::Headers withToken(httplib::Headers headers = {}) const {
-    headers.emplace("Authorization", "Bearer " + token);
-    return headers;
-  }
-
-  httplib::Result get(const std::string& path, const httplib::Headers& headers) const {
-    return client().Get(path.c_str(), headers);
-  }
-
-  httplib::Result post(const std::string& path, const httplib::Headers& headers,
-                       const std::string& body,
-                       const std::string& type = "application/json") const {
-    return client().Post(path.c_str(), headers, body, type.c_str());
-  }
-
-  // The error answer of the status, checked for its shape.
-  static std::string errorOf(const httplib::Result& result, int status) {
-    EXPECT_TRUE(result) << "no answer";
-    if (!result) return {};
-    EXPECT_EQ(result->status, status) << result->body;
-    EXPECT_EQ(result->get_header_value("Content-Type"), "application/json");
-    EXPECT_FALSE(result->has_header("Access-Control-Allow-Origin"));
-    EXPECT_EQ(result->body.find('\n'), std::string::npos);
-    const json answer = json::parse(result->body, nullptr, false);
-    EXPECT_EQ(answer.size(), 2u) << result->body;
-    EXPECT_EQ(answer.value("ok", true), false) << result->body;
-    const std::string message = answer.value("error", "");
-    EXPECT_EQ(message.empty() ? '?' : message.back(), '.') << message;
-    return message;
-  }
-
-  // The cameras as camknob-sim lists them over the same fixture.
-  json listedCameras() const {
-    const ProcessResult listed = runProcess(CAMKNOB_SIM_PATH, {"list"}, fixture);
-    EXPECT_EQ(listed.exitStatus, 0);
-    return json::parse(listed.out);
-  }
-
-  void expectCameras(const httplib::Result& result) const {
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->status, 200) << result->body;
-    EXPECT_EQ(result->get_header_value("Content-Type"), "application/json");
-    EXPECT_EQ(json::parse(result->body), listedCameras());
-  }
-
-  std::string codeOf(const std::string& page) const {
-    const std::string prefix = std::string(start.at("url")) + "/login?code=";
-    EXPECT_EQ(page.rfind(prefix, 0), 0u) << page;
-    return page.substr(prefix.size());
-  }
-};
 
 TEST_F(Camknobd, PrintsItsStartLineAndKeepsTheTokenForTheUserAlone) {
   launch();
@@ -185,7 +61,8 @@ TEST_F(Camknobd, RefusesRequestsWithoutTheTokenOrASession) {
   for (const auto& [what, headers] : cases) {
     SCOPED_TRACE(what);
     EXPECT_EQ(errorOf(get("/api/v1/cameras", headers), 401),
-              "This needs the token (Authorization: Bearer TOKEN) or the session of a login.");
+              "This needs the token or the key (Authorization: Bearer SECRET) or the session of "
+              "a login.");
     errorOf(post("/api/v1/commands", headers, R"({"command":"list"})"), 401);
     errorOf(get("/api/v1/unknown", headers), 401);
   }
@@ -484,11 +361,12 @@ TEST_F(Camknobd, WarnsWhenReachableFromTheNetworkAndStillNeedsTheToken) {
   EXPECT_EQ(start.at("url"), "http://" + name);
   expectCameras(get("/api/v1/cameras", withToken({{"Host", name}})));
   errorOf(get("/api/v1/cameras", {{"Host", name}}), 401);
-  errorOf(get("/api/v1/cameras", withToken({{"Host", host}})), 403);
+  errorOf(get("/api/v1/cameras", withToken({{"Host", "evil.example:" + std::to_string(port)}})),
+          403);
   const DaemonEnd end = endDaemon(daemon, SIGTERM, 10s);
   EXPECT_EQ(end.exitStatus, 0);
   EXPECT_EQ(end.err, "camknobd-sim: Warning: the API is reachable from the network at http://" +
-                         name + " (with the token only).\n");
+                         name + " (with the token or the key only).\n");
 }
 
 TEST_F(Camknobd, RefusesToStartOnABadCommandLineOrTokenPlace) {
@@ -551,7 +429,9 @@ TEST_F(Camknobd, PrintsItsUsage) {
   DaemonProcess run = startDaemon(CAMKNOBD_SIM_PATH, {"--help"}, environment());
   const DaemonEnd end = endDaemon(run, std::nullopt, 10s);
   EXPECT_EQ(end.exitStatus, 0);
-  EXPECT_EQ(end.out, "Usage: camknobd-sim [--listen ADDRESS:PORT] [--token-file PATH]\n");
+  EXPECT_EQ(end.out,
+            "Usage: camknobd-sim [--listen ADDRESS:PORT] [--token-file PATH] [--allow-host NAME "
+            "...] [--show-key | --new-key]\n");
   EXPECT_EQ(end.err, "");
 }
 

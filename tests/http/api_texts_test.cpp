@@ -4,18 +4,20 @@
 #include <nlohmann/json.hpp>
 
 #include "http/api_texts.h"
+#include "json/json_object.h"
 
 namespace camknob::http {
 namespace {
 
 TEST(ApiTexts, ErrorsAreOneLineWithSortedKeys) {
-  const std::string text = errorText("Unknown key \"sp\\eed\".\n");
+  const std::string text = json::errorDocument("Unknown key \"sp\\eed\".\n");
   EXPECT_EQ(text.find('\n'), std::string::npos);
   EXPECT_EQ(text.rfind("{\"error\":", 0), 0u);
   EXPECT_EQ(nlohmann::json::parse(text),
             (nlohmann::json{{"error", "Unknown key \"sp\\eed\".\n"}, {"ok", false}}));
-  // Text that is not UTF-8 cannot be written; the error still is.
-  EXPECT_EQ(nlohmann::json::parse(errorText("\xff"))["ok"], false);
+  // Bytes that are not UTF-8 are shown replaced; the error still is written.
+  EXPECT_EQ(nlohmann::json::parse(json::errorDocument("bad \xff")),
+            (nlohmann::json{{"error", "bad \xEF\xBF\xBD"}, {"ok", false}}));
 }
 
 TEST(ApiTexts, TheStartLineNamesThePageTheTokenFileAndTheUrl) {

@@ -2,6 +2,8 @@
 // name the server, and one clear fault for each bad command line.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "http/daemon_options.h"
 #include "http/listen_address.h"
 
@@ -79,6 +81,52 @@ TEST(ListenAddress, AcceptsTheListeningNameAndLoopbackNamesOnlyForLoopback) {
   EXPECT_EQ(baseUrl(defaultListenPlan(), 9734), "http://127.0.0.1:9734");
 }
 
+TEST(ListenAddress, AcceptsTheMachinesNamesAndThoseAllowedBesideTheListeningOnes) {
+  const std::vector<std::string> others{"camera-pc", "camera-pc.local", "192.168.1.20",
+                                        "[fe80::1]"};
+  EXPECT_EQ(
+      acceptedHosts(std::get<ListenPlan>(parseListenAddress("192.168.1.20:8080")), 8080, others),
+      (std::vector<std::string>{"192.168.1.20:8080", "camera-pc:8080", "camera-pc.local:8080",
+                                "[fe80::1]:8080"}));
+  // A wildcard address is no name of the server: the loopback names are.
+  EXPECT_EQ(
+      acceptedHosts(std::get<ListenPlan>(parseListenAddress("0.0.0.0:80")), 80, {"pc"}),
+      (std::vector<std::string>{"0.0.0.0:80", "0.0.0.0", "localhost:80", "localhost",
+                                "127.0.0.1:80", "127.0.0.1", "[::1]:80", "[::1]", "pc:80", "pc"}));
+  EXPECT_TRUE(isWildcard(std::get<ListenPlan>(parseListenAddress("[::]:1"))));
+  EXPECT_FALSE(isWildcard(std::get<ListenPlan>(parseListenAddress("192.168.1.20:1"))));
+  EXPECT_EQ(arrivalHosts("127.0.0.2", 41000), (std::vector<std::string>{"127.0.0.2:41000"}));
+  EXPECT_EQ(arrivalHosts("fe80::1", 80), (std::vector<std::string>{"[fe80::1]:80", "[fe80::1]"}));
+  EXPECT_EQ(arrivalHosts("", 80), (std::vector<std::string>{}));
+}
+
+TEST(ListenAddress, TakesHostNamesAndAddressesToAllow) {
+  const std::vector<std::pair<std::string, std::optional<std::string>>> cases{
+      {"camera-pc.local", "camera-pc.local"},
+      {"Camera-PC", "Camera-PC"},
+      {"a", "a"},
+      {"studio-1.example.org", "studio-1.example.org"},
+      {"192.168.1.20", "192.168.1.20"},
+      {"[fe80::1]", "[fe80::1]"},
+      {"[FE80:0::1]", "[fe80::1]"},
+      {"", std::nullopt},
+      {"fe80::1", std::nullopt},
+      {"camera-pc.local:9734", std::nullopt},
+      {"http://camera-pc.local", std::nullopt},
+      {"camera pc", std::nullopt},
+      {"-camera", std::nullopt},
+      {"camera-.local", std::nullopt},
+      {"camera..local", std::nullopt},
+      {"camera.local.", std::nullopt},
+      {"caméra.local", std::nullopt},
+      {"256.1.1.1", std::nullopt},
+      {"1.2.3", std::nullopt},
+      {std::string(64, 'a') + ".local", std::nullopt},
+      {std::string(63, 'a') + ".local", std::string(63, 'a') + ".local"},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(allowedHostName(text), expected) << text;
+}
+
 TEST(DaemonOptions, DefaultsToTheLoopbackPairOnPort9734) {
   const auto read = parseDaemonOptions({});
   ASSERT_TRUE(std::holds_alternative<DaemonOptions>(read));
@@ -87,7 +135,9 @@ TEST(DaemonOptions, DefaultsToTheLoopbackPairOnPort9734) {
   EXPECT_EQ(options.listen.port, 9734);
   EXPECT_TRUE(options.listen.loopbackPair);
   EXPECT_FALSE(options.tokenFile);
+  EXPECT_EQ(options.allowedHosts, (std::vector<std::string>{}));
   EXPECT_FALSE(options.help);
+  EXPECT_EQ(options.keyAction, KeyAction::None);
 }
 
 TEST(DaemonOptions, ReadsEachOptionInAnyOrder) {
@@ -98,6 +148,21 @@ TEST(DaemonOptions, ReadsEachOptionInAnyOrder) {
   EXPECT_EQ(options.listen.port, 0);
   EXPECT_EQ(options.tokenFile, "/run/t.token");
   EXPECT_TRUE(std::get<DaemonOptions>(parseDaemonOptions({"--help"})).help);
+  const auto allowing = parseDaemonOptions(
+      {"--allow-host", "camera-pc.local", "--listen", "0.0.0.0:0", "--allow-host", "[FE80::1]"});
+  ASSERT_TRUE(std::holds_alternative<DaemonOptions>(allowing));
+  EXPECT_EQ(std::get<DaemonOptions>(allowing).allowedHosts,
+            (std::vector<std::string>{"camera-pc.local", "[fe80::1]"}));
+  const std::vector<std::pair<std::vector<std::string_view>, KeyAction>> keyCases{
+      {{"--show-key"}, KeyAction::Show},
+      {{"--new-key"}, KeyAction::Replace},
+      {{"--listen", "127.0.0.1:0", "--new-key", "--new-key"}, KeyAction::Replace},
+  };
+  for (const auto& [texts, action] : keyCases) {
+    const auto read = parseDaemonOptions(texts);
+    ASSERT_TRUE(std::holds_alternative<DaemonOptions>(read));
+    EXPECT_EQ(std::get<DaemonOptions>(read).keyAction, action);
+  }
 }
 
 TEST(DaemonOptions, NamesTheFaultOfABadCommandLine) {
@@ -116,6 +181,15 @@ TEST(DaemonOptions, NamesTheFaultOfABadCommandLine) {
        "[::1]:9734, or localhost:PORT."},
       {{"--listen", "127.0.0.1:99999"},
        "--listen \"127.0.0.1:99999\": the port must be a number from 0 to 65535."},
+      {{"--allow-host"}, "--allow-host needs a NAME."},
+      {{"--allow-host", ""}, "--allow-host needs a NAME."},
+      {{"--allow-host", "evil.example:80"},
+       "--allow-host \"evil.example:80\": NAME is a host name such as camera-pc.local, or an "
+       "address such as 192.168.1.20 or [fe80::1]."},
+      {{"--show-key", "--new-key"}, "--show-key and --new-key cannot both be given."},
+      {{"--new-key", "--listen", "x"},
+       "--listen \"x\": ADDRESS:PORT takes a numeric address, such as 127.0.0.1:9734 or "
+       "[::1]:9734, or localhost:PORT."},
   };
   for (const auto& [texts, fault] : cases) {
     const auto read = parseDaemonOptions(texts);

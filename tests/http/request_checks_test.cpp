@@ -41,6 +41,7 @@ TEST(OriginCheck, AcceptsNoOriginOrThisServersOwn) {
       {{"HTTP://[::1]:9734"}, true},
       {{"null"}, false},
       {{""}, false},
+      {{" "}, false},
       {{"http://"}, false},
       {{"https://127.0.0.1:9734"}, false},
       {{"http://127.0.0.1:9734/"}, false},
@@ -54,6 +55,25 @@ TEST(OriginCheck, AcceptsNoOriginOrThisServersOwn) {
     EXPECT_EQ(originAccepted(accepted, origins), expected) << ::testing::PrintToString(origins);
 }
 
+TEST(HostCheck, AcceptsTheAddressTheConnectionCameTo) {
+  const Texts arrivedAs{"127.0.0.2:9734"};
+  const std::vector<std::pair<Texts, bool>> cases{
+      {{"127.0.0.2:9734"}, true},  {{"localhost:9734"}, true},     {{"127.0.0.2:9735"}, false},
+      {{"127.0.0.3:9734"}, false}, {{"evil.example:9734"}, false},
+  };
+  for (const auto& [hosts, expected] : cases) {
+    EXPECT_EQ(hostAccepted(accepted, hosts, arrivedAs), expected)
+        << ::testing::PrintToString(hosts);
+    const Texts origins{"http://" + hosts.front()};
+    EXPECT_EQ(originAccepted(accepted, origins, arrivedAs), expected)
+        << ::testing::PrintToString(origins);
+  }
+  EXPECT_FALSE(hostAccepted(accepted, {"127.0.0.2:9734"}));
+  EXPECT_FALSE(originAccepted(accepted, {"http://127.0.0.2:9734"}));
+  EXPECT_FALSE(originAccepted(accepted, {""}, arrivedAs));
+  EXPECT_FALSE(originAccepted(accepted, {" \t"}, arrivedAs));
+}
+
 TEST(CredentialCheck, OnlyTheApiNeedsThem) {
   EXPECT_TRUE(needsCredentials("/api/v1/cameras"));
   EXPECT_TRUE(needsCredentials("/api/"));
@@ -64,8 +84,9 @@ TEST(CredentialCheck, OnlyTheApiNeedsThem) {
   EXPECT_FALSE(needsCredentials("/API/v1/cameras"));
 }
 
-TEST(CredentialCheck, TakesTheBearerTokenOrASessionCookie) {
+TEST(CredentialCheck, TakesTheBearerTokenOrKeyOrASessionCookie) {
   const std::string token(64, 'a');
+  const std::string key(64, 'd');
   const Texts sessions{std::string(64, 'b'), std::string(64, 'c')};
   const std::string bearer = "Bearer " + token;
   const std::string cookie = "camknob_session=" + sessions[1];
@@ -98,15 +119,24 @@ TEST(CredentialCheck, TakesTheBearerTokenOrASessionCookie) {
       {{}, {"xcamknob_session=" + sessions[0]}, false},
       {{}, {"camknob_session"}, false},
       {{}, {"camknob_session="}, false},
+      {{"Bearer " + key}, {}, true},
+      {{"bearer  " + key + " "}, {}, true},
+      {{"Bearer " + key.substr(1)}, {}, false},
+      {{"Bearer " + key + "d"}, {}, false},
+      {{key}, {}, false},
+      {{}, {"camknob_session=" + key}, false},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(authorized(token, sessions, c.authorizations, c.cookies), c.expected)
+    EXPECT_EQ(authorized(token, key, sessions, c.authorizations, c.cookies), c.expected)
         << ::testing::PrintToString(c.authorizations) << " " << ::testing::PrintToString(c.cookies);
 }
 
 TEST(CredentialCheck, NoTokenAuthorizesNothing) {
-  EXPECT_FALSE(authorized("", {}, {"Bearer "}, {}));
-  EXPECT_FALSE(authorized("", {""}, {}, {"camknob_session="}));
+  EXPECT_FALSE(authorized("", "", {}, {"Bearer "}, {}));
+  EXPECT_FALSE(authorized("", "", {""}, {}, {"camknob_session="}));
+  // Without a key, an empty bearer is not it either.
+  EXPECT_FALSE(authorized(std::string(64, 'a'), "", {}, {"Bearer "}, {}));
+  EXPECT_FALSE(authorized(std::string(64, 'a'), "", {}, {"Bearer"}, {}));
 }
 
 TEST(CredentialCheck, ComparesWholeTexts) {

@@ -9,6 +9,7 @@ namespace {
 
 const std::vector<std::string> accepted{"127.0.0.1:9734", "localhost:9734", "[::1]:9734"};
 const std::string token(64, 'f');
+const std::string key(64, 'd');
 const std::vector<std::string> sessions{std::string(64, 'e')};
 
 RequestHead head(std::string method, std::string path) {
@@ -28,13 +29,14 @@ RequestHead jsonPost(std::string path) {
 }
 
 int statusOf(const RequestHead& request) {
-  const auto passed = passGate(GateKeys{accepted, token, sessions}, request);
+  const auto passed = passGate(GateKeys{accepted, token, key, sessions}, request);
   if (const auto* rejection = std::get_if<Rejection>(&passed)) return rejection->status;
   return 200;
 }
 
 TEST(RequestGate, PassesAWellFormedRequestToItsRoute) {
-  const auto passed = passGate(GateKeys{accepted, token, sessions}, jsonPost("/api/v1/commands"));
+  const auto passed =
+      passGate(GateKeys{accepted, token, key, sessions}, jsonPost("/api/v1/commands"));
   ASSERT_TRUE(std::holds_alternative<const Route*>(passed));
   EXPECT_EQ(std::get<const Route*>(passed)->path, "/api/v1/commands");
   EXPECT_EQ(statusOf(head("GET", "/api/v1/cameras")), 200);
@@ -103,12 +105,23 @@ TEST(RequestGate, AnswersByTheFirstCheckFailed) {
   cookie.authorizations = {};
   cookie.cookies = {"camknob_session=" + sessions[0]};
   add("a session cookie", cookie, 200);
+  RequestHead keyed = head("GET", "/api/v1/cameras");
+  keyed.authorizations = {"Bearer " + key};
+  add("the key", keyed, 200);
+  keyed.hosts = {"evil.example:9734"};
+  add("the key with a foreign Host", keyed, 403);
+  RequestHead arrived = head("GET", "/api/v1/cameras");
+  arrived.hosts = {"192.168.1.20:9734"};
+  arrived.arrivedAs = {"192.168.1.20:9734"};
+  add("the address the connection came to", arrived, 200);
+  arrived.origins = {""};
+  add("an empty Origin", arrived, 403);
   for (const Case& c : cases) EXPECT_EQ(statusOf(c.request), c.status) << c.what;
 }
 
 TEST(RequestGate, SaysWhatWentWrong) {
   RequestHead request = head("GET", "/api/v1/commands");
-  const auto passed = passGate(GateKeys{accepted, token, sessions}, request);
+  const auto passed = passGate(GateKeys{accepted, token, key, sessions}, request);
   ASSERT_TRUE(std::holds_alternative<Rejection>(passed));
   EXPECT_EQ(std::get<Rejection>(passed).message, "This route does not take the method GET.");
   EXPECT_EQ(libraryStatusMessage(413), "The body is larger than 64 KiB.");

@@ -108,7 +108,8 @@ check "the user service is installed" 'ExecStart=camknob-profile apply' \
 check "the schemas are installed" 'camknob-response.schema.json' ls /usr/share/camknob
 
 if [ -n "$daemon" ]; then
-  check "camknobd --help" '^Usage: camknobd \[--listen ADDRESS:PORT\] \[--token-file PATH\]$' \
+  check "camknobd --help" \
+    '^Usage: camknobd \[--listen ADDRESS:PORT\] \[--token-file PATH\] \[--allow-host NAME \.\.\.\] \[--show-key \| --new-key\]$' \
     camknobd --help
   # Over the demo system, until a SIGTERM ends it with status 0.
   check "camknobd-sim starts and stops" '^\{"page":"http:.*"tokenFile":"\\/tmp\\/camknobd\.token"' \
@@ -116,7 +117,7 @@ if [ -n "$daemon" ]; then
     --token-file /tmp/camknobd.token
   check "man camknobd" 'POST /api/v1/commands' sh -c 'MANWIDTH=80 man camknobd | cat'
   check "man camknobd-sim" 'CAMKNOB_SIM_FIXTURE' sh -c 'MANWIDTH=80 man camknobd-sim | cat'
-  check "bash completion of camknobd" '^--listen --token-file --help$' bash -c '
+  check "bash completion of camknobd" '^--listen --token-file --allow-host --show-key --new-key --help$' bash -c '
     source /usr/share/bash-completion/bash_completion
     __load_completion camknobd || exit 1
     function=$(complete -p camknobd | sed -E "s/.* -F ([^ ]+) .*/\1/")

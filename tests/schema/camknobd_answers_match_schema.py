@@ -439,6 +439,10 @@ def refused_requests(daemon):
         ("a query on a POST", "POST", "/api/v1/holds/release?device=webcam", json_type, b"{}",
          True, 400),
         ("a wrong login code", "GET", "/login?code=" + "0" * 64, {}, None, False, 403),
+        ("an empty origin", "GET", "/api/v1/cameras", {"Origin": ""}, None, True, 403),
+        ("a header line over 8 KiB", "GET", "/api/v1/cameras", {"X-Big": "x" * 9000}, None,
+         True, 431),
+        ("a target over 8 KiB", "GET", "/api/v1/cameras?" + "q" * 9000, {}, None, True, 414),
     ]
 
 
