@@ -19,25 +19,13 @@
 
 #include "e2e/daemon_process.h"
 #include "e2e/run_process.h"
+#include "support/temporary_folder.h"
 
 namespace camknob::testing {
 
 using namespace std::chrono_literals;
 
 inline const std::string demoFixture = std::string(CAMKNOB_EXAMPLES_DIR) + "/demo-system.json";
-
-struct TemporaryFolder {
-  std::string path;
-  TemporaryFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "camknobd-e2e-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path = pattern;
-  }
-  ~TemporaryFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
-};
 
 inline mode_t modeOf(const std::string& path) {
   struct stat status {};
@@ -49,7 +37,7 @@ inline mode_t modeOf(const std::string& path) {
 // folder and token folder.
 class Camknobd : public ::testing::Test {
  protected:
-  TemporaryFolder folder;
+  testing::TemporaryFolder folder{"camknobd-e2e"};
   std::string fixture = folder.path + "/camera.json";
   std::string fixtureText = fileText(demoFixture);
   std::string tokenFolder = folder.path + "/tokens";

@@ -11,18 +11,10 @@
 #include <regex>
 
 #include "http/key_file.h"
+#include "support/temporary_folder.h"
 
 namespace camknob::http {
 namespace {
-
-struct TemporaryFolder {
-  std::string path;
-  TemporaryFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "camknob-key-XXXXXX").string();
-    path = ::mkdtemp(pattern.data());
-  }
-  ~TemporaryFolder() { std::filesystem::remove_all(path); }
-};
 
 mode_t modeOf(const std::string& path) {
   struct stat status {};
@@ -49,7 +41,7 @@ std::string faultOf(const std::variant<std::string, KeyFault>& read) {
 }
 
 TEST(KeyFile, IsMadeOnceAndKeptAfter) {
-  TemporaryFolder folder;
+  testing::TemporaryFolder folder{"camknob-key"};
   const std::string config = folder.path + "/config/camknob";
   const std::string key = keyOf(keptKey(config));
   EXPECT_TRUE(std::regex_match(key, std::regex("[0-9a-f]{64}"))) << key;
@@ -64,7 +56,7 @@ TEST(KeyFile, IsMadeOnceAndKeptAfter) {
 }
 
 TEST(KeyFile, IsReplacedWhenAskedOnly) {
-  TemporaryFolder folder;
+  testing::TemporaryFolder folder{"camknob-key"};
   const std::string first = keyOf(keptKey(folder.path));
   const std::string second = keyOf(newKey(folder.path));
   EXPECT_NE(second, first);
@@ -72,13 +64,13 @@ TEST(KeyFile, IsReplacedWhenAskedOnly) {
   EXPECT_EQ(modeOf(keyFilePath(folder.path)), 0600u);
   EXPECT_EQ(keyOf(keptKey(folder.path)), second);
   // Without any key yet, a new one is made all the same.
-  TemporaryFolder empty;
+  testing::TemporaryFolder empty{"camknob-key"};
   const std::string made = keyOf(newKey(empty.path));
   EXPECT_EQ(keyOf(keptKey(empty.path)), made);
 }
 
 TEST(KeyFile, RefusesAFileThatCannotBeTrusted) {
-  TemporaryFolder folder;
+  testing::TemporaryFolder folder{"camknob-key"};
   const std::string path = keyFilePath(folder.path);
   const std::string key(64, 'a');
   struct Case {
@@ -128,7 +120,7 @@ TEST(KeyFile, RefusesAFileThatCannotBeTrusted) {
 }
 
 TEST(KeyFile, NeedsAFolderToKeepItIn) {
-  TemporaryFolder folder;
+  testing::TemporaryFolder folder{"camknob-key"};
   const std::string file = folder.path + "/file";
   std::ofstream(file) << "x";
   EXPECT_EQ(faultOf(keptKey(file + "/camknob")),
@@ -136,7 +128,7 @@ TEST(KeyFile, NeedsAFolderToKeepItIn) {
 }
 
 TEST(KeyWatch, SeesTheKeyReplacedAndTheFileSpoiled) {
-  TemporaryFolder folder;
+  testing::TemporaryFolder folder{"camknob-key"};
   const std::string first = keyOf(keptKey(folder.path));
   KeyWatch watch;
   EXPECT_EQ(watch.current(), "");

@@ -9,19 +9,10 @@
 #include <fstream>
 
 #include "http/token_file.h"
+#include "support/temporary_folder.h"
 
 namespace camknob::http {
 namespace {
-
-struct TemporaryFolder {
-  std::string path;
-  TemporaryFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "camknob-token-XXXXXX").string();
-    path = ::mkdtemp(pattern.data());
-  }
-  ~TemporaryFolder() { std::filesystem::remove_all(path); }
-};
 
 mode_t modeOf(const std::string& path) {
   struct stat status {};
@@ -47,7 +38,7 @@ TEST(TokenFolder, UsesTheRuntimeFolderElseTheTemporaryOne) {
 }
 
 TEST(TokenFolder, IsMadeForTheUserAloneAndRefusedOtherwise) {
-  const TemporaryFolder temporary;
+  const testing::TemporaryFolder temporary{"camknob-token"};
   const std::string folder = temporary.path + "/camknob";
   EXPECT_EQ(prepareTokenFolder(folder), std::nullopt);
   EXPECT_EQ(modeOf(folder), 0700u);
@@ -85,7 +76,7 @@ TEST(TokenFolder, IsMadeForTheUserAloneAndRefusedOtherwise) {
 }
 
 TEST(TokenFile, IsWrittenForTheUserAloneAndRemovedWhileItIsOurs) {
-  const TemporaryFolder temporary;
+  const testing::TemporaryFolder temporary{"camknob-token"};
   const std::string path = temporary.path + "/camknobd-1.token";
   ::umask(0);
   auto written = writeTokenFile(path, "abc123");
@@ -105,7 +96,7 @@ TEST(TokenFile, IsWrittenForTheUserAloneAndRemovedWhileItIsOurs) {
 }
 
 TEST(TokenFile, RefusesWhatIsNotAStaleFileOfOurs) {
-  const TemporaryFolder temporary;
+  const testing::TemporaryFolder temporary{"camknob-token"};
   const std::string target = temporary.path + "/target";
   std::ofstream(target) << "keep";
   const std::string link = temporary.path + "/link.token";
