@@ -13,16 +13,11 @@
 
 #include "http/front_answer.h"
 #include "http/head_scan.h"
+#include "http/socket_send.h"
 
 namespace camknob::http {
 
 namespace {
-
-#if defined(MSG_NOSIGNAL)
-constexpr int sendFlags = MSG_NOSIGNAL;
-#else
-constexpr int sendFlags = 0;  // macOS: SIGPIPE is ignored by the program
-#endif
 
 // What is dropped of a closing connection's input at one look.
 constexpr std::size_t dropChunk = 16 * 1024;

@@ -1,4 +1,5 @@
 #include "http/connection_stream.h"
+#include "http/socket_send.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -13,12 +14,6 @@
 namespace camknob::http {
 
 namespace {
-
-#if defined(MSG_NOSIGNAL)
-constexpr int sendFlags = MSG_NOSIGNAL;
-#else
-constexpr int sendFlags = 0;  // macOS: SIGPIPE is ignored by the program
-#endif
 
 bool waitFor(int socket, short events, std::chrono::milliseconds patience) {
   pollfd watched{socket, events, 0};
