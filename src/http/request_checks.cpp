@@ -81,8 +81,12 @@ bool authorized(std::string_view token, std::string_view key,
                 const std::vector<std::string>& authorizations,
                 const std::vector<std::string>& cookies) {
   bool granted = false;
-  for (const std::string& header : authorizations)
-    granted |= bearerMatches(token, header) | (!key.empty() && bearerMatches(key, header));
+  // Both compared every time, so that the time taken does not tell which.
+  for (const std::string& header : authorizations) {
+    const bool byToken = bearerMatches(token, header);
+    const bool byKey = bearerMatches(key, header) && !key.empty();
+    granted |= byToken || byKey;
+  }
   for (const std::string& header : cookies)
     forEachCookie(header, [&](std::string_view name, std::string_view value) {
       if (name == sessionCookie) granted |= isSession(sessions, value);
