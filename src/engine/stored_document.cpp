@@ -23,8 +23,9 @@ DocumentLoad loadDocument(const std::string& path, std::size_t limit) {
 
 KeptAside keepAside(const std::string& path) {
   for (int attempt = 1; attempt <= 100; ++attempt) {
-    const std::string aside =
-        path + ".corrupt" + (attempt == 1 ? std::string() : "." + std::to_string(attempt));
+    std::string aside = path;
+    aside += ".corrupt";
+    if (attempt > 1) aside += '.' + std::to_string(attempt);
     // link then unlink: never over a file kept aside before.
     if (::link(path.c_str(), aside.c_str()) == 0) {
       if (::unlink(path.c_str()) != 0) {

@@ -27,7 +27,10 @@ std::string addressText(const sockaddr* address) {
   if (address->sa_family == AF_INET6) {
     const auto* v6 = reinterpret_cast<const sockaddr_in6*>(address);
     if (::inet_ntop(AF_INET6, &v6->sin6_addr, text.data(), text.size()) == nullptr) return "";
-    return "[" + std::string(text.data()) + "]";
+    std::string bracketed = "[";
+    bracketed += text.data();
+    bracketed += ']';
+    return bracketed;
   }
   return "";
 }
