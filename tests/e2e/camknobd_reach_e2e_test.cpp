@@ -63,9 +63,10 @@ class CamknobdReach : public Camknobd {
 TEST_F(CamknobdReach, AnswersToTheNamesAllowedAndRefusesOthers) {
   launch({"--listen", "127.0.0.2:0", "--token-file", tokenPath, "--allow-host", "camera-pc.local",
           "--allow-host", "studio"});
-  EXPECT_EQ(start.at("url"), "http://127.0.0.2:" + std::to_string(port));
-  const std::string at = ":" + std::to_string(port);
-  const std::string otherPort = ":" + std::to_string(port == 65535 ? 1 : port + 1);
+  EXPECT_EQ(start.at("url"), std::string("http://127.0.0.2:").append(std::to_string(port)));
+  const std::string at = std::string(":").append(std::to_string(port));
+  const std::string otherPort =
+      std::string(":").append(std::to_string(port == 65535 ? 1 : port + 1));
   const std::vector<std::pair<std::string, int>> hosts{
       {"camera-pc.local" + at, 200}, {"CAMERA-PC.Local" + at, 200},
       {"studio" + at, 200},          {"127.0.0.2" + at, 200},
@@ -96,7 +97,7 @@ TEST_F(CamknobdReach, OnEveryAddressAnswersToTheMachinesNamesAndAddresses) {
   ASSERT_EQ(::gethostname(name, sizeof name - 1), 0);
   const std::string host = name;
   const bool mdns = host.size() > 6 && host.compare(host.size() - 6, 6, ".local") == 0;
-  const std::string at = ":" + std::to_string(port);
+  const std::string at = std::string(":").append(std::to_string(port));
   const std::vector<std::tuple<std::string, std::string, int>> cases{
       {"127.0.0.2", "127.0.0.2" + at, 200},  // the address the request came to
       {"127.0.0.1", "127.0.0.1" + at, 200},
