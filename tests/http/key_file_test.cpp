@@ -11,21 +11,14 @@
 #include <regex>
 
 #include "http/key_file.h"
+#include "support/file_facts.h"
 #include "support/temporary_folder.h"
 
 namespace camknob::http {
 namespace {
 
-mode_t modeOf(const std::string& path) {
-  struct stat status {};
-  EXPECT_EQ(::lstat(path.c_str(), &status), 0) << path;
-  return status.st_mode & 07777;
-}
-
-std::string textOf(const std::string& path) {
-  std::ifstream file(path);
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
+using testing::modeOf;
+using testing::textOf;
 
 std::string keyOf(const std::variant<std::string, KeyFault>& read) {
   if (const auto* fault = std::get_if<KeyFault>(&read)) {

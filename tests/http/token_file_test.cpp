@@ -9,21 +9,14 @@
 #include <fstream>
 
 #include "http/token_file.h"
+#include "support/file_facts.h"
 #include "support/temporary_folder.h"
 
 namespace camknob::http {
 namespace {
 
-mode_t modeOf(const std::string& path) {
-  struct stat status {};
-  EXPECT_EQ(::lstat(path.c_str(), &status), 0) << path;
-  return status.st_mode & 07777;
-}
-
-std::string textOf(const std::string& path) {
-  std::ifstream file(path);
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
+using testing::modeOf;
+using testing::textOf;
 
 TEST(TokenFolder, UsesTheRuntimeFolderElseTheTemporaryOne) {
   EXPECT_EQ(defaultTokenFolder("/run/user/1000", "/var/tmp", 1000), "/run/user/1000/camknob");
