@@ -611,6 +611,17 @@ class Profiles(PageTest):
         found = self.css(f'li[data-profile="{name}"]', self.block())
         return found[0] if found else None
 
+    def held(self, name):
+        """The entry's data-held, found and read in one step in the page (an
+        entry redrawn between a find and a read would be gone); None
+        without the entry."""
+        selector = f'section.camera[data-uid="{PTZ}"] [data-role="profiles"] li[data-profile="{name}"]'
+        return self.driver.execute_script(
+            "const found = document.querySelector(arguments[0]);"
+            "return found ? found.getAttribute('data-held') : null;",
+            selector,
+        )
+
     def test_profiles_save_apply_hold_release_and_delete(self):
         self.allowed_console = [REFUSAL_IN_CONSOLE]
         brightness = self.one('[data-role="value-number"]', self.row(101))
@@ -618,11 +629,19 @@ class Profiles(PageTest):
         self.wait_property(101, "fcnv", 60)
         self.type_into(self.one('[data-role="profile-name"]', self.block()), "daylight")
         wait_until("the profile listed", lambda: self.entry("daylight"))
-        self.assertEqual(self.entry("daylight").get_attribute("data-held"), "false")
+        self.assertEqual(self.held("daylight"), "false")
         # The other camera lists it too, as one saved from this camera.
         other = self.one('[data-role="profiles"]', self.section("PAGE-PLAIN-2"))
         wait_until("listed for the other camera", lambda: self.css('li[data-profile="daylight"]', other))
         self.assertIn("saved from Page Test PTZ", self.one('li[data-profile="daylight"]', other).text)
+        # A redraw keeps the entries it does not change: marked, saved again
+        # beside another, the entry is the same node.
+        self.driver.execute_script("arguments[0].markedByTest = true;", self.entry("daylight"))
+        self.type_into(self.one('[data-role="profile-name"]', self.block()), "evening")
+        wait_until("the second profile listed", lambda: self.entry("evening"))
+        self.assertTrue(self.driver.execute_script("return arguments[0].markedByTest === true;", self.entry("daylight")))
+        self.click('[data-role="profile-delete"]', self.entry("evening"))
+        wait_until("the second profile deleted", lambda: self.entry("evening") is None)
 
         self.type_into(brightness, "150")
         self.wait_property(101, "fcnv", 150)
@@ -634,7 +653,7 @@ class Profiles(PageTest):
         self.assertIn("Failed to set sharpness", message)
 
         self.click('[data-role="profile-hold"]', self.entry("daylight"))
-        wait_until("held", lambda: self.entry("daylight").get_attribute("data-held") == "true")
+        wait_until("held", lambda: self.held("daylight") == "true")
         self.assertEqual(self.one('[data-role="held-mark"]', self.entry("daylight")).text, "Held")
         self.assertEqual(self.daemon.api("GET", "/api/v1/holds")[1]["holds"], [{"profile": "daylight", "uid": PTZ}])
         self.sim("set", "--device", PTZ, "--control", "brightness", "--value", "190")
@@ -642,7 +661,7 @@ class Profiles(PageTest):
         self.wait_shown(101, "60")
 
         self.click('[data-role="profile-release"]', self.entry("daylight"))
-        wait_until("released", lambda: self.entry("daylight").get_attribute("data-held") == "false")
+        wait_until("released", lambda: self.held("daylight") == "false")
         self.assertEqual(self.css('[data-role="held-mark"]', self.block()), [])
         self.sim("set", "--device", PTZ, "--control", "brightness", "--value", "190")
         self.wait_shown(101, "190")
@@ -650,7 +669,7 @@ class Profiles(PageTest):
         self.assertEqual(self.fixture.properties(101)["fcnv"], 190)
 
         self.click('[data-role="profile-delete"]', self.entry("daylight"))
-        wait_until("deleted", lambda: self.entry("daylight") is None)
+        wait_until("deleted", lambda: self.held("daylight") is None)
         self.assertEqual(self.daemon.api("GET", "/api/v1/profiles")[1]["profiles"], [])
 
 

@@ -79,3 +79,21 @@ export function savedByNameParts(what, placeholder, saveText) {
   const save = element("button", { type: "submit", dataset: { role: `${what}-save` } }, saveText);
   return { list, error, note, nameField, save };
 }
+
+// Draws `items` into `list`, one child each, keeping the node of an item
+// whose key (its name and everything it shows) is unchanged, so that a
+// redraw leaves untouched what a person is pointing at or about to click.
+// `empty` is the text of the one child of an empty list.
+export function drawKeyed(list, items, keyOf, make, empty) {
+  const kept = new Map();
+  for (const child of list.children) if (child.keyOfItem !== undefined) kept.set(child.keyOfItem, child);
+  const nodes = items.map((item) => {
+    const key = keyOf(item);
+    const node = kept.get(key) || make(item);
+    node.keyOfItem = key;
+    return node;
+  });
+  if (nodes.length === 0) nodes.push(element("li", { className: "empty" }, empty));
+  const same = nodes.length === list.children.length && nodes.every((node, at) => list.children[at] === node);
+  if (!same) list.replaceChildren(...nodes);
+}

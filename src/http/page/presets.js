@@ -2,7 +2,7 @@
 // (POST /api/v1/presets, .../recall, .../delete; GET /api/v1/presets).
 
 import { getJson, postJson } from "./api.js";
-import { button, element, labelled, showMessage, savedByNameParts } from "./dom.js";
+import { button, drawKeyed, element, labelled, showMessage, savedByNameParts } from "./dom.js";
 
 export function presetsBlock(device) {
   const uid = device.uid;
@@ -21,8 +21,12 @@ export function presetsBlock(device) {
   async function refresh() {
     const answer = await getJson(`/api/v1/presets?device=${encodeURIComponent(uid)}`);
     if (!answer.ok) return say(answer);
-    list.replaceChildren(
-      ...answer.document.presets.map((preset) => {
+    const keyOf = (preset) => JSON.stringify(preset);
+    drawKeyed(
+      list,
+      answer.document.presets,
+      keyOf,
+      (preset) => {
         const body = { name: preset.name, device: uid };
         const recall = button("preset-recall", "Go to", ` ${preset.name}`);
         recall.addEventListener("click", async () => {
@@ -38,10 +42,9 @@ export function presetsBlock(device) {
           element("span", { className: "saved-name" }, preset.name),
           element("span", { className: "saved-actions" }, recall, remove)
         );
-      })
+      },
+      "No preset yet."
     );
-    if (answer.document.presets.length === 0)
-      list.append(element("li", { className: "empty" }, "No preset yet."));
   }
 
   const form = element(

@@ -4,7 +4,7 @@
 // hold marked.
 
 import { getJson, postJson } from "./api.js";
-import { button, element, labelled, showMessage, savedByNameParts } from "./dom.js";
+import { button, drawKeyed, element, labelled, showMessage, savedByNameParts } from "./dom.js";
 
 // The profiles as camknobd last listed them, and the blocks that show them.
 export function profileStore() {
@@ -128,8 +128,8 @@ export function profilesBlock(device, store) {
     ),
     draw() {
       if (store.fault) showMessage(error, store.fault);
-      list.replaceChildren(...store.profiles.map(entry));
-      if (store.profiles.length === 0) list.append(element("li", { className: "empty" }, "No profile yet."));
+      const keyOf = (profile) => JSON.stringify([profile, profile.heldBy.includes(uid)]);
+      drawKeyed(list, store.profiles, keyOf, entry, "No profile yet.");
     },
   };
   return block;
