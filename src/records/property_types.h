@@ -71,6 +71,24 @@ inline constexpr std::uint32_t nativeData = fourCharCode("fcnd");
 inline constexpr std::uint32_t nativeDataRange = fourCharCode("fcdr");
 // Non-zero while any process uses the device (a long-lived program watches it).
 inline constexpr std::uint32_t deviceIsRunningSomewhere = fourCharCode("gone");
+
+// What a control tells of itself beyond its value, read once when a camera is
+// described: the unit of its absolute value, as the service names it.
+inline constexpr std::uint32_t absoluteUnitName = fourCharCode("fcun");
+// A menu control's items: the values it offers, in its order; each item's
+// name is read with the item's value (a UInt32) as the qualifier.
+inline constexpr std::uint32_t menuItems = fourCharCode("scai");
+inline constexpr std::uint32_t menuItemName = fourCharCode("scin");
+// An integer menu's item: the 64-bit signed number the item stands for (in
+// place of a name), read with the item's value as the qualifier.
+inline constexpr std::uint32_t menuItemNumber = fourCharCode("cimn");
+// The step between values and the value the device starts at, in the scale
+// of the value they go with. The platform's camera service has none of
+// these; the others answer them where the driver says.
+inline constexpr std::uint32_t nativeStep = fourCharCode("cnst");
+inline constexpr std::uint32_t nativeDefault = fourCharCode("cndf");
+inline constexpr std::uint32_t absoluteStep = fourCharCode("cast");
+inline constexpr std::uint32_t absoluteDefault = fourCharCode("cadf");
 }  // namespace selectors
 
 inline constexpr std::uint32_t controlClass = fourCharCode("actl");
@@ -84,7 +102,8 @@ struct PropertyKind {
 };
 
 // Every property the tool reads or writes, with the shape of its data.
-inline constexpr std::array<PropertyKind, 15> propertyKinds{{
+// (A menu item's name and number are read per item, and are not here.)
+inline constexpr std::array<PropertyKind, 21> propertyKinds{{
     {selectors::devices, PropertyShape::Ids},
     {selectors::ownedObjects, PropertyShape::Ids},
     {selectors::objectClass, PropertyShape::UInt32},
@@ -100,6 +119,12 @@ inline constexpr std::array<PropertyKind, 15> propertyKinds{{
     {selectors::deviceUid, PropertyShape::String},
     {selectors::name, PropertyShape::String},
     {selectors::manufacturer, PropertyShape::String},
+    {selectors::absoluteUnitName, PropertyShape::String},
+    {selectors::menuItems, PropertyShape::Ids},
+    {selectors::nativeStep, PropertyShape::Float32},
+    {selectors::nativeDefault, PropertyShape::Float32},
+    {selectors::absoluteStep, PropertyShape::Float32},
+    {selectors::absoluteDefault, PropertyShape::Float32},
 }};
 
 // The shape of a property the tool knows, or nothing.
