@@ -20,6 +20,29 @@ std::optional<Value> readFixed(ObjectId objectId, Selector selector, Value zero)
   return value;
 }
 
+// readFixed with a UInt32 qualifier.
+template <typename Value>
+std::optional<Value> readItemFixed(ObjectId objectId, Selector selector, std::uint32_t item,
+                                   Value zero) {
+  const auto size = propertySize(objectId, selector, &item, sizeof(item));
+  if (!size || *size != sizeof(Value)) return std::nullopt;
+  Value value = zero;
+  std::uint32_t used = 0;
+  const PropertyAddress where = address(selector);
+  if (service::getPropertyData(objectId, where, sizeof(item), &item, sizeof(Value), used, &value) !=
+      noErr)
+    return std::nullopt;
+  return value;
+}
+
+// The text of a string reference read, which is released once, text or not.
+std::optional<std::string> takeString(std::optional<StringRef> reference) {
+  if (!reference || *reference == nullptr) return std::nullopt;
+  std::optional<std::string> text = service::stringText(*reference);
+  service::releaseString(*reference);
+  return text;
+}
+
 template <typename Value>
 Status writeFixed(ObjectId objectId, Selector selector, Value value) {
   const PropertyAddress where = address(selector);
@@ -63,12 +86,17 @@ std::optional<AudioValueRange> readRange(ObjectId objectId, Selector selector) {
 }
 
 std::optional<std::string> readString(ObjectId objectId, Selector selector) {
-  const auto reference = readFixed<StringRef>(objectId, selector, nullptr);
-  if (!reference || *reference == nullptr) return std::nullopt;
-  // The reference is ours either way: released once, text or not.
-  std::optional<std::string> text = service::stringText(*reference);
-  service::releaseString(*reference);
-  return text;
+  return takeString(readFixed<StringRef>(objectId, selector, nullptr));
+}
+
+std::optional<std::string> readItemString(ObjectId objectId, Selector selector,
+                                          std::uint32_t item) {
+  return takeString(readItemFixed<StringRef>(objectId, selector, item, nullptr));
+}
+
+std::optional<std::int64_t> readItemInt64(ObjectId objectId, Selector selector,
+                                          std::uint32_t item) {
+  return readItemFixed<std::int64_t>(objectId, selector, item, 0);
 }
 
 std::optional<std::vector<std::uint8_t>> readBytes(ObjectId objectId, Selector selector) {

@@ -89,6 +89,8 @@ inline constexpr std::uint32_t nativeStep = fourCharCode("cnst");
 inline constexpr std::uint32_t nativeDefault = fourCharCode("cndf");
 inline constexpr std::uint32_t absoluteStep = fourCharCode("cast");
 inline constexpr std::uint32_t absoluteDefault = fourCharCode("cadf");
+// Non-zero when the device starts in automatic mode (of a control that has one).
+inline constexpr std::uint32_t automaticDefault = fourCharCode("cdam");
 }  // namespace selectors
 
 inline constexpr std::uint32_t controlClass = fourCharCode("actl");
@@ -103,7 +105,7 @@ struct PropertyKind {
 
 // Every property the tool reads or writes, with the shape of its data.
 // (A menu item's name and number are read per item, and are not here.)
-inline constexpr std::array<PropertyKind, 21> propertyKinds{{
+inline constexpr std::array<PropertyKind, 22> propertyKinds{{
     {selectors::devices, PropertyShape::Ids},
     {selectors::ownedObjects, PropertyShape::Ids},
     {selectors::objectClass, PropertyShape::UInt32},
@@ -125,6 +127,7 @@ inline constexpr std::array<PropertyKind, 21> propertyKinds{{
     {selectors::nativeDefault, PropertyShape::Float32},
     {selectors::absoluteStep, PropertyShape::Float32},
     {selectors::absoluteDefault, PropertyShape::Float32},
+    {selectors::automaticDefault, PropertyShape::UInt32},
 }};
 
 // The shape of a property the tool knows, or nothing.

@@ -112,6 +112,8 @@ class FixtureReader {
     Refuse,
     Range,
     Bytes,
+    Menu,
+    MenuItem,
     Skip
   };
 
@@ -123,11 +125,14 @@ class FixtureReader {
     unsigned keysSeen = 0;
     bool hasControls = false;
     std::vector<ObjectId> controlIds;
+    std::vector<ObjectId> menuOrder;  // the menu's item values as given
 
     void restart() {
       object.properties.clear();
       object.settable.clear();
       object.refuse.clear();
+      object.menu.clear();
+      menuOrder.clear();
       id.reset();
       keysSeen = 0;
       hasControls = false;
@@ -146,6 +151,8 @@ class FixtureReader {
   void rangeElement(const Event& event);
   void byteElement(const Event& event);
   void propertyValue(const Event& event);
+  void menuItemValue(const Event& event);
+  void finishMenuItem();
   void finishEntry(Frame frame);
 
   bool failed() const { return !fault_.empty(); }
@@ -160,6 +167,7 @@ class FixtureReader {
   }
   std::string propertyPath() const { return entryPath() + ".properties." + propertyKey_; }
   std::string elementPath() const { return propertyPath() + "[" + std::to_string(element_) + "]"; }
+  std::string menuPath() const { return entryPath() + ".menu[" + std::to_string(element_) + "]"; }
 
   System system_;
   std::vector<ObjectId> deviceIds_;
@@ -177,11 +185,18 @@ class FixtureReader {
   std::array<double, 2> range_{};
   std::string rangeFault_;  // a range element that is no number, told once its length is right
   std::vector<std::uint8_t> bytes_;
+  // The menu item being read: its value, and its name or number.
+  std::string menuKey_;
+  std::optional<std::uint32_t> itemValue_;
+  MenuEntry item_;
+  unsigned itemKeysSeen_ = 0;
   std::string fault_;
 };
 
-constexpr std::array<std::string_view, 5> entryKeys{"objectId", "properties", "settable", "refuse",
-                                                    "controls"};
+// A device's keys are the first five; a control's, all but "controls".
+constexpr std::array<std::string_view, 6> entryKeys{"objectId", "properties", "settable",
+                                                    "refuse",   "controls",   "menu"};
+constexpr std::array<std::string_view, 2> menuItemKeys{"value", "name"};
 
 bool FixtureReader::key(std::string& name) {
   if (failed()) return true;
@@ -196,17 +211,29 @@ bool FixtureReader::key(std::string& name) {
       break;
     case Frame::Device:
     case Frame::Control: {
-      // A control has every key of a device but "controls".
-      const std::size_t allowed = frames_.back() == Frame::Device ? 5 : 4;
-      const auto* known = std::find(entryKeys.begin(), entryKeys.begin() + allowed, name);
+      const bool device = frames_.back() == Frame::Device;
+      const auto* known = std::find(entryKeys.begin(), entryKeys.end(), name);
       const auto bit = 1u << (known - entryKeys.begin());
-      if (known == entryKeys.begin() + allowed) {
+      if (known == entryKeys.end() || (device && name == "menu") ||
+          (!device && name == "controls")) {
         fail(entryPath(), "unknown key \"" + name + "\"");
       } else if ((entry().keysSeen & bit) != 0) {
         fail(entryPath(), "\"" + name + "\" is given twice");
       }
       entry().keysSeen |= bit;
       entryKey_ = name;
+      break;
+    }
+    case Frame::MenuItem: {
+      const auto* known = std::find(menuItemKeys.begin(), menuItemKeys.end(), name);
+      const auto bit = 1u << (known - menuItemKeys.begin());
+      if (known == menuItemKeys.end()) {
+        fail(menuPath(), "unknown key \"" + name + "\"");
+      } else if ((itemKeysSeen_ & bit) != 0) {
+        fail(menuPath(), "\"" + name + "\" is given twice");
+      }
+      itemKeysSeen_ |= bit;
+      menuKey_ = name;
       break;
     }
     case Frame::Properties:
@@ -273,6 +300,16 @@ bool FixtureReader::value(const Event& event) {
       break;
     case Frame::Bytes:
       byteElement(event);
+      break;
+    case Frame::Menu:
+      if (enter(event, Event::Kind::Object, Frame::MenuItem, menuPath(), "expected an object")) {
+        itemValue_.reset();
+        item_ = MenuEntry{};
+        itemKeysSeen_ = 0;
+      }
+      break;
+    case Frame::MenuItem:
+      menuItemValue(event);
       break;
     case Frame::Skip:
       if (event.container()) frames_.push_back(Frame::Skip);
@@ -370,7 +407,43 @@ void FixtureReader::entryValue(Entry& entry, const Event& event) {
   } else if (entryKey_ == "refuse") {
     if (event.kind != Event::Kind::Object) return fail(where(), "expected an object");
     frames_.push_back(Frame::Refuse);
+  } else if (entryKey_ == "menu") {
+    if (event.kind != Event::Kind::Array) return fail(where(), "expected an array of items");
+    element_ = 0;
+    frames_.push_back(Frame::Menu);
   }
+}
+
+void FixtureReader::menuItemValue(const Event& event) {
+  const auto where = [this] { return menuPath() + "." + menuKey_; };
+  if (menuKey_ == "value") {
+    if (const auto number = uint32Of(event)) {
+      itemValue_ = *number;
+    } else {
+      fail(where(), "expected an integer from 0 to 4294967295");
+    }
+  } else if (event.kind == Event::Kind::Text) {
+    item_.name = *event.text;
+  } else if (event.kind == Event::Kind::Integer) {
+    item_.number = event.integer;
+  } else if (event.kind == Event::Kind::Unsigned &&
+             event.whole <= std::uint64_t(std::numeric_limits<std::int64_t>::max())) {
+    item_.number = static_cast<std::int64_t>(event.whole);
+  } else {
+    fail(where(), "expected a string, or the 64-bit integer of an integer menu's item");
+  }
+  if (event.container()) frames_.push_back(Frame::Skip);
+}
+
+void FixtureReader::finishMenuItem() {
+  if (!itemValue_) return fail(menuPath(), "missing \"value\"");
+  if (!item_.name && !item_.number) return fail(menuPath(), "missing \"name\"");
+  Entry& control = entry();
+  if (control.object.menu.count(*itemValue_) != 0)
+    return fail(menuPath(), std::to_string(*itemValue_) + " is given twice");
+  control.object.menu[*itemValue_] = item_;
+  control.menuOrder.push_back(*itemValue_);
+  ++element_;
 }
 
 void FixtureReader::propertyValue(const Event& event) {
@@ -434,6 +507,8 @@ bool FixtureReader::end_array() {
     entry().object.properties[fourCharCode(propertyKey_)] = bytesValue(bytes_);
   } else if (frame == Frame::Controls) {
     inControl_ = false;
+  } else if (frame == Frame::Menu && !entry().menuOrder.empty()) {
+    entry().object.properties[selectors::menuItems] = idsValue(entry().menuOrder);
   }
   return true;
 }
@@ -443,6 +518,7 @@ bool FixtureReader::end_object() {
   const Frame frame = frames_.back();
   frames_.pop_back();
   if (frame == Frame::Device || frame == Frame::Control) finishEntry(frame);
+  if (frame == Frame::MenuItem) finishMenuItem();
   if (frame == Frame::Root && !devicesSeen_) fail("fixture", "expected \"devices\" to be an array");
   return true;
 }
@@ -615,6 +691,27 @@ void appendObject(std::string& out, ObjectId id, const Object& object, const Sys
       if (!firstSelector) out += ", ";
       firstSelector = false;
       appendText(out, selectorText(selector));
+    }
+    out.push_back(']');
+  }
+  if (const auto items = object.properties.find(selectors::menuItems);
+      items != object.properties.end() && !object.menu.empty()) {
+    out += ", \"menu\": [";
+    bool firstItem = true;
+    for (const ObjectId value : idsOf(items->second)) {
+      const auto item = object.menu.find(value);
+      if (item == object.menu.end()) continue;
+      if (!firstItem) out += ", ";
+      firstItem = false;
+      out += "{\"value\": ";
+      appendNumber(out, value);
+      out += ", \"name\": ";
+      if (item->second.name) {
+        appendText(out, *item->second.name);
+      } else {
+        appendNumber(out, item->second.number.value_or(0));
+      }
+      out.push_back('}');
     }
     out.push_back(']');
   }

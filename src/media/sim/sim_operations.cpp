@@ -68,6 +68,68 @@ Lookup lookUp(ObjectId objectId, std::uint32_t selector) {
   return lookUp(state().system, objectId, selector);
 }
 
+bool isItemSelector(std::uint32_t selector) {
+  return selector == selectors::menuItemName || selector == selectors::menuItemNumber;
+}
+
+// Whether the menu item has what the selector reads of it.
+bool itemAnswers(const MenuEntry& item, std::uint32_t selector) {
+  return selector == selectors::menuItemName ? item.name.has_value() : item.number.has_value();
+}
+
+// A menu item's name (a string) or number (8 bytes), read with the item's
+// value as a UInt32 qualifier.
+struct ItemLookup {
+  std::optional<Value> value;
+  Status status;
+};
+
+ItemLookup lookUpItem(ObjectId objectId, std::uint32_t selector, std::uint32_t qualifierSize,
+                      const void* qualifier) {
+  const auto& objects = state().system.objects;
+  const auto object = objects.find(objectId);
+  if (object == objects.end()) return {std::nullopt, status::badObject};
+  std::uint32_t itemValue = 0;
+  if (qualifier == nullptr || qualifierSize != sizeof itemValue)
+    return {std::nullopt, status::unknownProperty};
+  std::memcpy(&itemValue, qualifier, sizeof itemValue);
+  const auto item = object->second.menu.find(itemValue);
+  if (item == object->second.menu.end() || !itemAnswers(item->second, selector))
+    return {std::nullopt, status::unknownProperty};
+  if (item->second.name) return {stringValue(*item->second.name), noErr};
+  const std::int64_t number = *item->second.number;
+  std::uint8_t bytes[sizeof number];
+  std::memcpy(bytes, &number, sizeof number);
+  return {bytesValue(bytes), noErr};
+}
+
+// Whether the object has the item property at all: a menu with an item that
+// answers it.
+bool hasItemProperty(ObjectId objectId, std::uint32_t selector) {
+  const auto& objects = state().system.objects;
+  const auto object = objects.find(objectId);
+  if (object == objects.end()) return false;
+  return std::any_of(object->second.menu.begin(), object->second.menu.end(),
+                     [&](const auto& entry) { return itemAnswers(entry.second, selector); });
+}
+
+// The value a read answers from: the stored property, or a menu item's.
+struct ReadLookup {
+  const Value* value;
+  Status status;
+};
+
+ReadLookup lookUpForRead(ObjectId object, std::uint32_t selector, std::uint32_t qualifierSize,
+                         const void* qualifier, std::optional<Value>& itemHolder) {
+  if (!isItemSelector(selector)) {
+    const Lookup found = lookUp(object, selector);
+    return {found.value, found.status};
+  }
+  ItemLookup item = lookUpItem(object, selector, qualifierSize, qualifier);
+  itemHolder = std::move(item.value);
+  return {itemHolder ? &*itemHolder : nullptr, item.status};
+}
+
 // A write carries the value in the property's shape; byte blocks take any length.
 bool fitsShape(const Value& value, std::uint32_t dataSize) {
   switch (value.shape()) {
@@ -107,6 +169,7 @@ std::uint8_t hasProperty(ObjectId object, const PropertyAddress& address) {
   if (fault == Fault::Absent) return 0;
   if (const auto* script = scriptFor(object, address.mSelector); script && script->hasAnswer)
     return *script->hasAnswer;
+  if (isItemSelector(address.mSelector)) return hasItemProperty(object, address.mSelector) ? 1 : 0;
   return lookUp(object, address.mSelector).status == noErr ? 1 : 0;
 }
 
@@ -121,7 +184,9 @@ Status getPropertyDataSize(ObjectId object, const PropertyAddress& address,
   if (script && script->reportedSize) {
     size = *script->reportedSize;
   } else {
-    const Lookup found = lookUp(object, address.mSelector);
+    std::optional<Value> item;
+    const ReadLookup found =
+        lookUpForRead(object, address.mSelector, qualifierSize, qualifier, item);
     if (found.status != noErr) return found.status;
     size = naturalSize(*found.value);
   }
@@ -137,7 +202,8 @@ Status getPropertyData(ObjectId object, const PropertyAddress& address, std::uin
   if (fault == Fault::FailingStatus) return status::unspecified;
   const auto* script = scriptFor(object, address.mSelector);
   if (script && script->dataStatus) return *script->dataStatus;
-  const Lookup found = lookUp(object, address.mSelector);
+  std::optional<Value> item;
+  const ReadLookup found = lookUpForRead(object, address.mSelector, qualifierSize, qualifier, item);
   if (found.status != noErr) return found.status;
 
   std::uint32_t count = std::min(dataSize, naturalSize(*found.value));

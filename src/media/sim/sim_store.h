@@ -88,10 +88,21 @@ struct Script {
   std::optional<std::uint8_t> settableFlag;   // settable question answers this byte
 };
 
+// A menu control's item: the driver's name of it, or the number of an
+// integer menu's item.
+struct MenuEntry {
+  std::optional<std::string> name;
+  std::optional<std::int64_t> number;
+
+  friend bool operator==(const MenuEntry&, const MenuEntry&) = default;
+};
+
 struct Object {
   FlatMap<std::uint32_t, Value> properties;
   FlatSet<std::uint32_t> settable;
   FlatMap<std::uint32_t, Status> refuse;  // a write to the selector gives this status
+  // By the item's value; the menu's order is that of its menu items property.
+  FlatMap<std::uint32_t, MenuEntry> menu;
 };
 
 struct System {

@@ -112,6 +112,34 @@ TEST(SimFixture, FaultsNameWhereAndWhat) {
        "devices[1].settable[1]: expected a selector"},
       {R"({"devices": [{"objectId": 2, "controls": [{"objectId": 3, "controls": []}]}]})",
        "devices[0].controls[0]: unknown key \"controls\""},
+      {R"({"devices": [{"objectId": 2, "menu": []}]})", "devices[0]: unknown key \"menu\""},
+      {R"({"devices": [{"objectId": 2, "controls": [{"objectId": 3, "menu": {}}]}]})",
+       "devices[0].controls[0].menu: expected an array of items"},
+      {R"({"devices": [{"objectId": 2, "controls": [{"objectId": 3, "menu": [1]}]}]})",
+       "devices[0].controls[0].menu[0]: expected an object"},
+      {R"({"devices": [{"objectId": 2, "controls": [{"objectId": 3,
+           "menu": [{"value": 0, "name": "a"}, {"name": "b"}]}]}]})",
+       "devices[0].controls[0].menu[1]: missing \"value\""},
+      {R"({"devices": [{"objectId": 2, "controls": [{"objectId": 3, "menu": [{"value": 0}]}]}]})",
+       "devices[0].controls[0].menu[0]: missing \"name\""},
+      {R"({"devices": [{"objectId": 2, "controls": [{"objectId": 3,
+           "menu": [{"value": 1, "name": "a"}, {"value": 1, "name": "b"}]}]}]})",
+       "devices[0].controls[0].menu[1]: 1 is given twice"},
+      {R"({"devices": [{"objectId": 2, "controls": [{"objectId": 3,
+           "menu": [{"value": -1, "name": "a"}]}]}]})",
+       "devices[0].controls[0].menu[0].value: expected an integer from 0 to 4294967295"},
+      {R"({"devices": [{"objectId": 2, "controls": [{"objectId": 3,
+           "menu": [{"value": 1, "name": 1.5}]}]}]})",
+       "devices[0].controls[0].menu[0].name: expected a string, or the 64-bit integer"},
+      {R"({"devices": [{"objectId": 2, "controls": [{"objectId": 3,
+           "menu": [{"value": 1, "name": 9223372036854775808}]}]}]})",
+       "devices[0].controls[0].menu[0].name: expected a string, or the 64-bit integer"},
+      {R"({"devices": [{"objectId": 2, "controls": [{"objectId": 3,
+           "menu": [{"value": 1, "name": "a", "label": "b"}]}]}]})",
+       "devices[0].controls[0].menu[0]: unknown key \"label\""},
+      {R"({"devices": [{"objectId": 2, "controls": [{"objectId": 3,
+           "menu": [{"value": 1, "value": 2, "name": "a"}]}]}]})",
+       "devices[0].controls[0].menu[0]: \"value\" is given twice"},
   };
   for (const auto& [text, fault] : cases) {
     const FixtureLoad loaded = parseFixture(text);
@@ -167,6 +195,25 @@ TEST(SimFixture, SavedTextLoadsBackToTheSameSystem) {
   EXPECT_EQ(document["devices"][0]["controls"][0]["properties"]["fcnr"],
             nlohmann::json::parse(R"(["-inf", "nan"])"));
   EXPECT_EQ(document["devices"][0]["controls"][0]["properties"]["clas"], 1);
+}
+
+// A menu's items, named or numbered, in the order given; saved and loaded
+// back the same; read per item with the item's value as the qualifier.
+TEST(SimFixture, MenusLoadSaveAndAnswerPerItem) {
+  const std::string original = R"({"devices": [{"objectId": 2, "controls": [
+    {"objectId": 3, "properties": {"clas": "pwfq"},
+     "menu": [{"value": 2, "name": "60 Hz"}, {"value": 0, "name": "Off \"x\""},
+              {"value": 7, "name": -9223372036854775808}]}]}]})";
+  const System first = parsed(original);
+  const std::string saved = fixtureText(first);
+  const System second = parsed(saved);
+  EXPECT_EQ(fixtureText(second), saved);
+  EXPECT_EQ(idsOf(second.objects.at(3).properties.at(selectors::menuItems)),
+            (std::vector<ObjectId>{2, 0, 7}));
+  EXPECT_EQ(second.objects.at(3).menu.at(0).name, "Off \"x\"");
+  EXPECT_EQ(second.objects.at(3).menu.at(7).number, INT64_MIN);
+  EXPECT_EQ(nlohmann::json::parse(saved)["devices"][0]["controls"][0]["menu"][2],
+            nlohmann::json::parse(R"({"value": 7, "name": -9223372036854775808})"));
 }
 
 TEST(SimFixture, SavedTextIsOneLinePerObjectAndReadable) {
