@@ -1,5 +1,6 @@
 // The engine's answer to each kind of request, on the engine thread.
 #include <algorithm>
+#include <array>
 #include <iostream>
 
 #include "commands/device_selection.h"
@@ -19,17 +20,8 @@
 
 namespace camknob::engine {
 
-namespace {
-
-constexpr std::string_view setRequirement = "set requires --control and a numeric --value.";
-
-Answer fault(int status, std::string_view message) {
-  return Answer{status, json::errorDocument(message)};
-}
-
-// The answer to a command, once the list was published: a success is the
-// document just published for the event stream (made once, however large the
-// system), a failure the list with its message.
+// A success is the document just published for the event stream (made once,
+// however large the system).
 Answer commandAnswer(const Engine& engine, const CommandFailure& failure) {
   if (!failure && engine.published.document) return Answer{200, *engine.published.document};
   return Answer{failure ? 422 : 200, listDocument(engine.core.cameras, !failure, failure)};
@@ -41,8 +33,6 @@ const CameraDevice* deviceWithId(const Engine& engine, ObjectId id) {
   return nullptr;
 }
 
-// The camera a request names by camknob's --device rules (the first camera
-// without a name), read afresh.
 const CameraDevice* freshDevice(Engine& engine, const std::optional<std::string>& wanted) {
   const CameraDevice* device =
       selectedDevice(engine.core.cameras.devices, wanted ? std::optional<std::string_view>(*wanted)
@@ -53,9 +43,22 @@ const CameraDevice* freshDevice(Engine& engine, const std::optional<std::string>
   return deviceWithId(engine, id);
 }
 
+namespace {
+
+constexpr std::string_view setRequirement = "set requires --control and a numeric --value.";
+
+Answer fault(int status, std::string_view message) {
+  return Answer{status, json::errorDocument(message)};
+}
+
 Answer listCameras(Engine& engine) {
   rereadAll(engine);
   return commandAnswer(engine, std::nullopt);
+}
+
+bool movesCamera(std::string_view command) {
+  constexpr std::array<std::string_view, 3> moving{"move", "home", "absolute"};
+  return std::find(moving.begin(), moving.end(), command) != moving.end();
 }
 
 // A set with a delta, as the set of the value it comes to.
@@ -73,6 +76,7 @@ std::variant<CommandRequest, CommandFailure> deltaRequest(Engine& engine,
 }
 
 Answer runCommand(Engine& engine, const RunCommand& command) {
+  if (command.lease && renewLease(engine, command.request)) return commandAnswer(engine, {});
   CommandRequest request = command.request;
   if (command.delta) {
     auto made = deltaRequest(engine, command);
@@ -84,9 +88,14 @@ Answer runCommand(Engine& engine, const RunCommand& command) {
   }
   if (request.command == "list") return listCameras(engine);
   const CommandOutcome outcome = performCommand(request, engine.core.cameras.devices);
+  // A command that moves the camera takes the place of its leased move.
+  if (outcome.device != nullptr && movesCamera(request.command))
+    endLease(engine, outcome.device->objectId);
   // Any move made, a stop among them: stopping a camera that stands is harmless.
-  if (request.command == "move" && outcome.device != nullptr && !outcome.failure)
+  if (request.command == "move" && outcome.device != nullptr && !outcome.failure) {
     noteMovement(engine, outcome.device->objectId);
+    if (command.lease) takeLease(engine, outcome.device->objectId, request);
+  }
   if (outcome.device != nullptr) {
     // Only the device selected can have changed: it is read again now, and
     // once more when it settled.
@@ -377,6 +386,8 @@ std::optional<Answer> answerRequest(Engine& engine, Request& request, const Repl
           [&](const SavePreset& r) -> std::optional<Answer> { return savePreset(engine, r); },
           [&](const RecallPreset& r) { return recallPreset(engine, r, reply); },
           [&](const DeletePreset& r) -> std::optional<Answer> { return deletePreset(engine, r); },
+          [&](const ListDetails&) -> std::optional<Answer> { return listDetails(engine); },
+          [&](const ResetControls& r) -> std::optional<Answer> { return resetControls(engine, r); },
       },
       request);
 }

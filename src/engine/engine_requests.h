@@ -19,9 +19,27 @@ struct ListCameras {};
 // command line of that request. With `delta`, a `set` whose value is the
 // control's current value plus the delta, held to its range: the engine
 // gives the request that value.
+//
+// With `lease`, a move that stops by itself: the engine stops the camera
+// when the same move is not asked again within `moveLeaseTime` (a page that
+// closed, a stop that got lost). Asked again, the same move only renews the
+// lease; any other command on the camera ends it.
 struct RunCommand {
   CommandRequest request;
   std::optional<double> delta;
+  bool lease = false;
+};
+
+// The controls' details (step, default, menu items, unit) of every camera,
+// in the list's order, as read when each camera was described.
+struct ListDetails {};
+
+// A control written back to its default, its automatic mode switched back
+// on where the device starts automatic; without `control`, every control of
+// the camera that has a default. Answered as a set is.
+struct ResetControls {
+  std::optional<std::string> device;  // camknob's --device rules
+  std::optional<std::string> control;
 };
 
 // Profiles, stored by name in the profiles folder (camknob-profile's format).
@@ -67,7 +85,7 @@ struct DeletePreset {
 
 using Request = std::variant<ListCameras, RunCommand, ListProfiles, SaveProfile, ApplyProfile,
                              DeleteProfile, ListHolds, HoldProfile, ReleaseHold, ListPresets,
-                             SavePreset, RecallPreset, DeletePreset>;
+                             SavePreset, RecallPreset, DeletePreset, ListDetails, ResetControls>;
 
 // An HTTP status and a JSON document of one line.
 struct Answer {

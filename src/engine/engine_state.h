@@ -14,9 +14,11 @@
 #include <set>
 #include <thread>
 
+#include "commands/command_result.h"
 #include "engine/camera_list.h"
 #include "engine/engine.h"
 #include "engine/hold_store.h"
+#include "records/control_details.h"
 
 namespace camknob::engine {
 
@@ -36,6 +38,15 @@ inline constexpr std::array<std::chrono::milliseconds, 4> holdChecksAfterOpen{
     std::chrono::milliseconds{150}, std::chrono::milliseconds{400}, std::chrono::milliseconds{800},
     std::chrono::milliseconds{2000}};
 
+// A move with a lease is stopped when it was not asked again within this time.
+inline constexpr std::chrono::milliseconds moveLeaseTime{1000};
+
+// A move that stops by itself unless asked again before `until`.
+struct MoveLease {
+  CommandRequest move;
+  Clock::time_point until;
+};
+
 // An answer given later, from a step the engine takes when its time comes.
 using Reply = std::shared_ptr<std::promise<Answer>>;
 
@@ -52,9 +63,13 @@ struct Core {
   std::map<ObjectId, Clock::time_point> settleAt;                        // devices to read again
   std::multimap<Clock::time_point, std::function<void(Engine&)>> later;  // steps to take then
   int newsDescriptor = -1;
-  Clock::time_point nextNewsCheck{};  // without a descriptor: when to ask the service
-  Clock::time_point nextPoll{};       // while a stream is open
-  std::set<ObjectId> moving;          // devices a move of the engine's may have set turning
+  Clock::time_point nextNewsCheck{};     // without a descriptor: when to ask the service
+  Clock::time_point nextPoll{};          // while a stream is open
+  std::set<ObjectId> moving;             // devices a move of the engine's may have set turning
+  std::map<ObjectId, MoveLease> leases;  // by device
+  // Each camera's controls' details, by uid, read the first time they were
+  // asked for since the camera was described; dropped with the camera.
+  std::map<std::string, DeviceDetails> details;
 };
 
 struct Engine {
@@ -111,6 +126,32 @@ void noteMovement(Engine& engine, ObjectId deviceId);
 // Stops every movement the engine started and did not stop, each camera on
 // its own whatever the others do; for the engine's end.
 void stopMovements(Engine& engine);
+
+// The answer to a command once the list was published: on success the
+// document just published, on failure the list with its message (422).
+Answer commandAnswer(const Engine& engine, const CommandFailure& failure);
+
+// The camera of that object id in the list, or null.
+const CameraDevice* deviceWithId(const Engine& engine, ObjectId id);
+
+// The camera a request names by camknob's --device rules (the first camera
+// without a name), read afresh; null when there is none.
+const CameraDevice* freshDevice(Engine& engine, const std::optional<std::string>& wanted);
+
+// The details of each camera of the list, read where not yet known.
+Answer listDetails(Engine& engine);
+
+// Writes the defaults a reset asks for.
+Answer resetControls(Engine& engine, const ResetControls& request);
+
+// Leased moves. A move asked again while its lease runs only renews it
+// (nothing is written): whether the request was such a renewal. A move run
+// with a lease takes one, until `moveLeaseTime` from now; the camera is
+// stopped when it runs out. Another command that moves the camera ends its
+// lease: the camera does what that says.
+bool renewLease(Engine& engine, const CommandRequest& move);
+void takeLease(Engine& engine, ObjectId deviceId, const CommandRequest& move);
+void endLease(Engine& engine, ObjectId deviceId);
 
 // The answer to one request; nothing when the request is answered later
 // through the reply.

@@ -24,6 +24,10 @@ constexpr std::array<FieldRule, 2> profileAndDevice{{
 constexpr std::array<FieldRule, 1> codeField{{{"code", FieldKind::Text, true}}};
 
 RequestReading runCommand(const FieldTexts& texts) {
+  if (auto reset = resetOf(texts)) {
+    if (auto* fault = std::get_if<std::string>(&*reset)) return std::move(*fault);
+    return engine::Request{std::get<engine::ResetControls>(std::move(*reset))};
+  }
   auto command = commandOf(texts);
   if (auto* fault = std::get_if<std::string>(&command)) return std::move(*fault);
   return engine::Request{std::get<engine::RunCommand>(std::move(command))};
@@ -47,7 +51,7 @@ RequestReading byDevice(const FieldTexts& texts) {
   return engine::Request{Request{texts[0]}};
 }
 
-using ApiRouteTable = std::array<Route, 16>;
+using ApiRouteTable = std::array<Route, 17>;
 
 const ApiRouteTable& apiRouteTable() {
   static const ApiRouteTable routes{{
@@ -55,6 +59,7 @@ const ApiRouteTable& apiRouteTable() {
       {"GET", "/api/v1/events", RouteKind::Events, {}, nullptr},
       {"POST", "/api/v1/session/page", RouteKind::NewLoginPage, {}, nullptr},
       {"GET", "/api/v1/cameras", RouteKind::Engine, {}, plain<engine::ListCameras>},
+      {"GET", "/api/v1/details", RouteKind::Engine, {}, plain<engine::ListDetails>},
       {"POST", "/api/v1/commands", RouteKind::Engine, commandFields(), runCommand},
       {"GET", "/api/v1/profiles", RouteKind::Engine, {}, plain<engine::ListProfiles>},
       {"POST", "/api/v1/profiles", RouteKind::Engine, nameAndDevice,

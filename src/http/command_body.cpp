@@ -31,14 +31,18 @@ constexpr std::size_t speedField = 6;
 static_assert(optionFields[deviceField].rule.key == "device");
 static_assert(optionFields[valueField].rule.key == "value");
 static_assert(optionFields[speedField].rule.key == "speed");
+constexpr std::size_t controlField = 1;
+static_assert(optionFields[controlField].rule.key == "control");
 constexpr std::size_t commandField = optionFields.size();
 constexpr std::size_t deltaField = commandField + 1;
+constexpr std::size_t leaseField = commandField + 2;
 
-constexpr std::array<FieldRule, optionFields.size() + 2> commandRules() {
-  std::array<FieldRule, optionFields.size() + 2> rules{};
+constexpr std::array<FieldRule, optionFields.size() + 3> commandRules() {
+  std::array<FieldRule, optionFields.size() + 3> rules{};
   for (std::size_t at = 0; at < optionFields.size(); ++at) rules[at] = optionFields[at].rule;
   rules[commandField] = {"command", FieldKind::Text, true};
   rules[deltaField] = {"delta", FieldKind::Number, false};
+  rules[leaseField] = {"lease", FieldKind::Switch, false};
   return rules;
 }
 
@@ -47,6 +51,24 @@ constexpr auto rules = commandRules();
 // The fields "stop" takes besides the command: the others would contradict it.
 bool stopTakes(std::string_view key) {
   return key == "device" || key == "speed";
+}
+
+// Those "reset" takes.
+bool resetTakes(std::string_view key) {
+  return key == "device" || key == "control";
+}
+
+// The refusal of the first field given that the command does not take.
+std::optional<std::string> foreignField(const FieldTexts& texts, std::string_view word,
+                                        bool (*takes)(std::string_view)) {
+  for (std::size_t at = 0; at < rules.size(); ++at)
+    if (at != commandField && texts[at] && !takes(rules[at].key))
+      return std::string("\"")
+          .append(rules[at].key)
+          .append("\" does not go with the command \"")
+          .append(word)
+          .append("\".");
+  return std::nullopt;
 }
 
 engine::RunCommand stopCommand(const FieldTexts& texts) {
@@ -71,11 +93,7 @@ std::variant<engine::RunCommand, std::string> commandOf(const FieldTexts& texts)
   const std::string& word = *texts[commandField];
 
   if (word == "stop") {
-    for (std::size_t at = 0; at < rules.size(); ++at)
-      if (at != commandField && texts[at] && !stopTakes(rules[at].key))
-        return std::string("\"")
-            .append(rules[at].key)
-            .append("\" does not go with the command \"stop\".");
+    if (auto fault = foreignField(texts, word, stopTakes)) return std::move(*fault);
     return stopCommand(texts);
   }
 
@@ -88,9 +106,20 @@ std::variant<engine::RunCommand, std::string> commandOf(const FieldTexts& texts)
       return std::string("\"delta\" must be a finite number.");
     command.delta = *number;
   }
+  if (const auto& lease = texts[leaseField]) {
+    if (word != "move") return std::string("\"lease\" goes only with the command \"move\".");
+    command.lease = isTruthWord(*lease);
+  }
   for (std::size_t at = 0; at < optionFields.size(); ++at)
     command.request.*optionFields[at].field = texts[at];
   return command;
+}
+
+std::optional<std::variant<engine::ResetControls, std::string>> resetOf(const FieldTexts& texts) {
+  const std::string& word = *texts[commandField];
+  if (word != "reset") return std::nullopt;
+  if (auto fault = foreignField(texts, word, resetTakes)) return std::move(*fault);
+  return engine::ResetControls{texts[deviceField], texts[controlField]};
 }
 
 std::variant<engine::RunCommand, std::string> readCommandBody(const JsonObject& body) {

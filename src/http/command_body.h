@@ -10,6 +10,10 @@
 //   goes only with "set" and without "value": the engine sets the control's
 //   value plus the delta.
 // - "stop" is `move --pan 0 --tilt 0`, with device and speed when given.
+// - "lease" (true or false) goes only with "move": a move the engine stops by
+//   itself unless asked again within a second (see engine::RunCommand).
+// - "reset" takes device and control only: the control's default written
+//   again (every control's without "control"); see resetOf.
 // - Any other command word is passed as it is; camknob answers it.
 #pragma once
 
@@ -24,12 +28,16 @@
 namespace camknob::http {
 
 // The body's fields: device, control, value, enabled, pan, tilt, speed,
-// command (required), delta.
+// command (required), delta, lease.
 std::span<const FieldRule> commandFields();
 
 // The command of the fields read by those rules, or the fault (a sentence
 // naming the key) for a 400 answer.
 std::variant<engine::RunCommand, std::string> commandOf(const FieldTexts& texts);
+
+// The reset of the fields when their command is "reset" (or the fault for
+// a 400 answer); nothing for any other command.
+std::optional<std::variant<engine::ResetControls, std::string>> resetOf(const FieldTexts& texts);
 
 // Both steps over a body object.
 std::variant<engine::RunCommand, std::string> readCommandBody(const JsonObject& body);

@@ -100,6 +100,35 @@ TEST(ApiRoutes, ProfilesHoldsAndPresetsByName) {
       CommandRequest{.command = "home"});
 }
 
+// A reset takes only a device and a control; the details take nothing.
+TEST(ApiRoutes, ResetsAControlOrACameraAndGivesTheDetails) {
+  requestOf<engine::ListDetails>(get("/api/v1/details"));
+  const std::vector<std::pair<std::string, engine::ResetControls>> resets{
+      {R"({"command": "reset"})", {std::nullopt, std::nullopt}},
+      {R"({"command": "reset", "device": "PTZ"})", {"PTZ", std::nullopt}},
+      {R"({"control": "--device", "command": "reset", "device": "PTZ"})", {"PTZ", "--device"}},
+  };
+  for (const auto& [body, wanted] : resets) {
+    const auto made = requestOf<engine::ResetControls>(post("/api/v1/commands", body));
+    EXPECT_EQ(made.device, wanted.device) << body;
+    EXPECT_EQ(made.control, wanted.control) << body;
+  }
+  const std::vector<std::pair<std::string, std::string>> refused{
+      {R"({"command": "reset", "value": 1})", "\"value\" does not go with the command \"reset\"."},
+      {R"({"command": "reset", "delta": 1})", "\"delta\" does not go with the command \"reset\"."},
+      {R"({"command": "reset", "lease": true})",
+       "\"lease\" does not go with the command \"reset\"."},
+      {R"({"command": "reset", "enabled": true})",
+       "\"enabled\" does not go with the command \"reset\"."},
+  };
+  for (const auto& [body, fault] : refused)
+    EXPECT_EQ(faultOf(post("/api/v1/commands", body)), fault) << body;
+  // "reset" is the word itself: another spelling is camknob's unknown command.
+  EXPECT_EQ(requestOf<engine::RunCommand>(post("/api/v1/commands", R"({"command": "Reset"})"))
+                .request.command,
+            "Reset");
+}
+
 TEST(ApiRoutes, RefusesBodiesOutsideTheirRoutesFields) {
   const std::vector<std::tuple<std::string, std::string, std::string>> cases{
       {"/api/v1/profiles", "{}", "\"name\" is missing."},

@@ -87,6 +87,35 @@ TEST(CommandBody, SetsByADeltaWithoutAValue) {
   }
 }
 
+TEST(CommandBody, LeasesOnlyAMove) {
+  const std::vector<std::pair<std::string, bool>> cases{
+      {R"({"command": "move", "pan": 1, "tilt": 0, "lease": true})", true},
+      {R"({"command": "move", "pan": 1, "tilt": 0, "lease": "yes"})", true},
+      {R"({"command": "move", "pan": 1, "tilt": 0, "lease": false})", false},
+      {R"({"command": "move", "pan": 1, "tilt": 0})", false},
+  };
+  for (const auto& [body, lease] : cases) {
+    const auto command = read(body);
+    ASSERT_TRUE(std::holds_alternative<engine::RunCommand>(command)) << body;
+    EXPECT_EQ(std::get<engine::RunCommand>(command).lease, lease) << body;
+    EXPECT_EQ(std::get<engine::RunCommand>(command).request,
+              (CommandRequest{.command = "move", .pan = "1", .tilt = "0"}))
+        << body;
+  }
+  const std::vector<std::pair<std::string, std::string>> refused{
+      {R"({"command": "set", "lease": true})", "\"lease\" goes only with the command \"move\"."},
+      {R"({"command": "home", "lease": true})", "\"lease\" goes only with the command \"move\"."},
+      {R"({"command": "stop", "lease": true})", "\"lease\" does not go with the command \"stop\"."},
+      {R"({"command": "move", "lease": []})",
+       "\"lease\" must be a string, true, false or a number."},
+  };
+  for (const auto& [body, fault] : refused) {
+    const auto command = read(body);
+    ASSERT_TRUE(std::holds_alternative<std::string>(command)) << body;
+    EXPECT_EQ(std::get<std::string>(command), fault) << body;
+  }
+}
+
 TEST(CommandBody, RefusesEachFaultNamingTheKey) {
   const std::vector<std::pair<std::string, std::string>> cases{
       {"", "The body is not JSON: line 1, column 1: unexpected end of input; expected a value."},

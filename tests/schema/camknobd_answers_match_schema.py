@@ -49,6 +49,7 @@ PRESETS = ("camknobd-presets-answer.schema.json", "#/$defs/list")
 PRESET_SAVED = ("camknobd-presets-answer.schema.json", "#/$defs/saved")
 PRESET_DELETED = ("camknobd-presets-answer.schema.json", "#/$defs/deleted")
 SESSION_PAGE = ("camknobd-session-page.schema.json", "")
+DETAILS = ("camknobd-details-answer.schema.json", "")
 START_LINE = ("camknobd-start-line.schema.json", "")
 
 COMMAND_BODY = ("camknobd-command-body.schema.json", "")
@@ -311,6 +312,22 @@ def calls():
          {"command": "set", "control": "zoom", "delta": "abc"}, 400, ERROR),
         ("stop with a control", "POST", "/api/v1/commands",
          {"command": "stop", "control": "zoom"}, 400, ERROR),
+        ("a leased move", "POST", "/api/v1/commands",
+         {"command": "move", "pan": 1, "tilt": 0, "lease": True}, 200, RESPONSE),
+        ("the leased move again", "POST", "/api/v1/commands",
+         {"command": "move", "pan": 1, "tilt": 0, "lease": True}, 200, RESPONSE),
+        ("a lease with set", "POST", "/api/v1/commands",
+         {"command": "set", "control": "zoom", "value": 1, "lease": True}, 400, ERROR),
+        ("stop the leased move", "POST", "/api/v1/commands", {"command": "stop"}, 200, RESPONSE),
+        ("the details", "GET", "/api/v1/details", None, 200, DETAILS),
+        ("reset a control", "POST", "/api/v1/commands",
+         {"command": "reset", "control": "zoom"}, 200, RESPONSE),
+        ("reset a camera", "POST", "/api/v1/commands",
+         {"command": "reset", "device": "webcam"}, 200, RESPONSE),
+        ("reset a control without a default", "POST", "/api/v1/commands",
+         {"command": "reset", "control": "panTiltAbsolute"}, 422, RESPONSE),
+        ("reset with a value", "POST", "/api/v1/commands",
+         {"command": "reset", "control": "zoom", "value": 1}, 400, ERROR),
 
         ("the profiles", "GET", "/api/v1/profiles", None, 200, PROFILES),
         ("save", "POST", "/api/v1/profiles", {"name": "desk"}, 200, SAVED),
