@@ -30,11 +30,23 @@ struct EngineSettings {
   std::function<void(const std::string& what)> onFailure = {};
 };
 
-// A state of the cameras' list, as the `list` document camknob prints;
-// versions count up from 1, one per state published.
+// How many times the profiles, the holds and the presets were changed since
+// the engine started: a client that saw other counts lists them again.
+struct StoredChanges {
+  std::uint64_t profiles = 0;
+  std::uint64_t holds = 0;
+  std::uint64_t presets = 0;
+
+  friend bool operator==(const StoredChanges&, const StoredChanges&) = default;
+};
+
+// A state of the cameras' list, as the `list` document camknob prints, and
+// of what is stored; versions count up from 1, one per state published (a
+// change of what is stored is a new state with the same document).
 struct Published {
   std::uint64_t version;
   std::shared_ptr<const std::string> document;
+  StoredChanges stored{};
 };
 
 // The engine's one place of state, shared by its thread and the threads that

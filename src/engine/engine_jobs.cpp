@@ -165,6 +165,7 @@ Answer saveProfile(Engine& engine, const SaveProfile& request) {
   const std::string path = profilePath(folder, request.name);
   if (auto fault = storeProfile(folder, request.name, profile))
     return Answer{500, *failureAnswer("Cannot write " + path + ": " + *fault + ".", false)};
+  noteStored(engine, Stored::profiles);
   return Answer{200, savedAnswer(profile, path).value_or(std::string(profileFallbackAnswer))};
 }
 
@@ -207,6 +208,8 @@ Answer deleteProfile(Engine& engine, const DeleteProfile& request) {
         500, "Cannot delete " + profilePath(folder, request.name) + ": " + *removal.fault + ".");
   }
   core.holds = std::move(holds);
+  noteStored(engine, Stored::profiles);
+  if (!released.empty()) noteStored(engine, Stored::holds);
   return Answer{200, deletedProfileAnswer(request.name, released)};
 }
 
@@ -223,6 +226,7 @@ std::optional<Answer> holdProfile(Engine& engine, const HoldProfile& request, co
   if (auto failed = storeHolds(core.settings.configFolder, holds))
     return fault(500, "Cannot keep the hold: " + *failed + ".");
   core.holds = std::move(holds);
+  noteStored(engine, Stored::holds);
   if (camera == nullptr) return Answer{200, heldAnswer(core.holds, uid, request.profile, {}, true)};
   // The hold is kept whatever applying it now gives; ok says whether it all
   // went on the camera.
@@ -254,6 +258,7 @@ Answer releaseHold(Engine& engine, const ReleaseHold& request) {
   if (auto failed = storeHolds(core.settings.configFolder, holds))
     return fault(500, "Cannot release the hold: " + *failed + ".");
   core.holds = std::move(holds);
+  noteStored(engine, Stored::holds);
   return Answer{200, releasedAnswer(core.holds, uid, profile)};
 }
 
@@ -308,6 +313,7 @@ Answer savePreset(Engine& engine, const SavePreset& request) {
   presets.push_back(preset);
   if (auto failed = storePresets(engine.core.settings.configFolder, presets))
     return fault(500, "Cannot keep the preset: " + *failed + ".");
+  noteStored(engine, Stored::presets);
   return Answer{200, presetAnswer(preset)};
 }
 
@@ -353,6 +359,7 @@ Answer deletePreset(Engine& engine, const DeletePreset& request) {
   });
   if (auto failed = storePresets(engine.core.settings.configFolder, presets))
     return fault(500, "Cannot delete the preset: " + *failed + ".");
+  noteStored(engine, Stored::presets);
   return Answer{200, deletedPresetAnswer(gone)};
 }
 

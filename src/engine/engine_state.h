@@ -91,6 +91,13 @@ struct Engine {
 // state published (or always, with `force`).
 void publish(Engine& engine, bool force = false);
 
+// What a request changed of what the engine keeps in files.
+enum class Stored { profiles, holds, presets };
+
+// Publishes that the profiles, the holds or the presets changed, for the
+// event stream (the cameras' document stays as it is).
+void noteStored(Engine& engine, Stored what);
+
 // Reads the device again (asking the device, not what was read before) into
 // the list; whether its readings changed.
 bool rereadDevice(Engine& engine, ObjectId deviceId);

@@ -1,5 +1,6 @@
 // The steps the engine thread takes on the cameras' list: reading devices
 // again, publishing the list, and keeping held cameras at their profiles.
+#include <array>
 #include <iostream>
 
 #include "commands/pan_tilt_commands.h"
@@ -18,7 +19,20 @@ void publish(Engine& engine, bool force) {
     const std::lock_guard lock(engine.mutex);
     const auto& last = engine.published.document;
     if (!force && last && *last == *document) return;
-    engine.published = Published{engine.published.version + 1, std::move(document)};
+    engine.published =
+        Published{engine.published.version + 1, std::move(document), engine.published.stored};
+  }
+  engine.stateChanged.notify_all();
+}
+
+void noteStored(Engine& engine, Stored what) {
+  {
+    const std::lock_guard lock(engine.mutex);
+    // The count of each Stored, in its order.
+    constexpr std::array<std::uint64_t StoredChanges::*, 3> counts{
+        &StoredChanges::profiles, &StoredChanges::holds, &StoredChanges::presets};
+    ++(engine.published.stored.*counts[static_cast<std::size_t>(what)]);
+    ++engine.published.version;
   }
   engine.stateChanged.notify_all();
 }

@@ -29,6 +29,16 @@ std::string loginPage(std::string_view url, std::string_view code) {
   return std::string(url) + "/login?code=" + std::string(code);
 }
 
+std::string savedEventText(const engine::StoredChanges& stored) {
+  std::string out = "event: saved";
+  out += '\n';
+  out += "data: {\"holds\":" + std::to_string(stored.holds);
+  out += ",\"presets\":" + std::to_string(stored.presets);
+  out += ",\"profiles\":" + std::to_string(stored.profiles);
+  out += "}\n\n";
+  return out;
+}
+
 std::string eventText(std::uint64_t version, std::string_view document) {
   std::string out = "id: " + std::to_string(version) + "\n";
   while (true) {

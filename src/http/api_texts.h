@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/engine.h"
+
 namespace camknob::http {
 
 // The line printed once the server listens:
@@ -24,6 +26,11 @@ std::string loginPage(std::string_view url, std::string_view code);
 // One server-sent event: "id: VERSION\ndata: LINE\n\n", each line of the
 // document on a data line of its own (the engine's documents are one line).
 std::string eventText(std::uint64_t version, std::string_view document);
+
+// The event that says the profiles, holds or presets changed, with how many
+// times each did since the start (a client lists again those whose count
+// moved): "event: saved\ndata: {"holds":H,"presets":P,"profiles":R}\n\n".
+std::string savedEventText(const engine::StoredChanges& stored);
 
 // A comment line that keeps an idle stream open through proxies and shows
 // the client it is alive.

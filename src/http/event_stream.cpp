@@ -14,10 +14,23 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 struct StreamProgress {
-  std::uint64_t version = 0;  // of the last event sent
+  std::uint64_t version = 0;                    // of the last state seen
+  std::shared_ptr<const std::string> document;  // the last one sent
+  engine::StoredChanges stored;                 // as last seen
   Clock::time_point lastEvent;
   Clock::time_point lastWrite;  // of an event or a heartbeat
 };
+
+// The events of a state newer than the last seen: the cameras' document when
+// it is another, and a "saved" event when what is stored changed (not for
+// the first state: a client that just connected lists what it needs).
+std::string eventsOf(const engine::Published& newer, const StreamProgress& progress) {
+  std::string out;
+  if (newer.document && newer.document != progress.document)
+    out += eventText(newer.version, *newer.document);
+  if (progress.version != 0 && newer.stored != progress.stored) out += savedEventText(newer.stored);
+  return out;
+}
 
 bool openStream(EventStreams& streams) {
   const std::lock_guard lock(streams.mutex);
@@ -56,9 +69,12 @@ bool streamStep(ApiState& state, StreamProgress& progress, httplib::DataSink& si
   const std::optional<engine::Published> newer =
       engine::waitForNewer(*state.engine, progress.version, deadline);
   if (newer && newer->document) {
-    if (!write(sink, eventText(newer->version, *newer->document))) return false;
+    const std::string events = eventsOf(*newer, progress);
+    if (!events.empty() && !write(sink, events)) return false;
     progress.version = newer->version;
-    progress.lastEvent = progress.lastWrite = Clock::now();
+    progress.document = newer->document;
+    progress.stored = newer->stored;
+    if (!events.empty()) progress.lastEvent = progress.lastWrite = Clock::now();
     return true;
   }
   if (Clock::now() >= progress.lastWrite + heartbeatAfter) {

@@ -3,7 +3,9 @@
 // one, each as "id: VERSION\ndata: DOCUMENT\n\n"; after an event the stream
 // waits 50 ms and then sends the newest state, so a burst of changes comes
 // as one event (at most about 20 a second); a ": heartbeat" comment after
-// 15 s without an event. The engine counts each open stream as a listener.
+// 15 s without an event. When the profiles, holds or presets change, an
+// "event: saved\ndata: {"holds":H,"presets":P,"profiles":R}\n\n" with how
+// often each changed (none on connecting). The engine counts each open stream as a listener.
 // At most 128 streams are open at once (the next is answered 503); a stream
 // ends when its client goes away or the program stops.
 #pragma once

@@ -1,8 +1,9 @@
-// camknobd-sim's control details, resets and leased moves over fixtures: the
-// details route gives each control's step, default, menu and unit in list's
-// order and scale; a reset writes the defaults back (and nothing for a
-// control without one); a leased move stops by itself once it is not
-// renewed, and keeps going while it is.
+// camknobd-sim's control details, resets, leased moves and the events of
+// what it stores, over fixtures: the details route gives each control's
+// step, default, menu and unit in list's order and scale; a reset writes the
+// defaults back (and nothing for a control without one); a leased move stops
+// by itself once it is not renewed, and keeps going while it is; every event
+// stream hears of a profile, hold or preset changed.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -252,6 +253,41 @@ TEST_F(CamknobdDetails, ALeasedMoveRenewedKeepsGoingAndAPlainMoveIsNotLeased) {
   std::this_thread::sleep_for(1500ms);
   EXPECT_NE(saved(52, "fcnd"), standing) << "a move without a lease stopped by itself";
   command(R"({"command":"stop"})");
+}
+
+// Two clients' event streams (two pages open at once) each hear of every
+// profile, hold and preset changed anywhere, and of nothing refused.
+TEST_F(CamknobdDetails, EveryEventStreamHearsOfWhatIsStored) {
+  launch();
+  if (HasFatalFailure()) return;
+  std::vector<EventReader> streams{openEvents(*server, 5s), openEvents(*server, 5s)};
+  for (EventReader& stream : streams)
+    ASSERT_TRUE(nextEvent(stream, Clock::now() + 5s)) << "no first state";
+  ApiClient client = apiClient(*server);
+  const auto saved = [&](const std::string& path, const std::string& body, int status,
+                         const json& counts) {
+    EXPECT_EQ(postTo(client, path, body).status, status) << path << " " << body;
+    for (EventReader& stream : streams) {
+      const auto event = nextEvent(stream, Clock::now() + 1s, "saved");
+      ASSERT_TRUE(event) << "no saved event within 1 s after " << path << " " << body;
+      EXPECT_EQ(json::parse(event->data), counts) << path << " " << body;
+    }
+  };
+  saved("/api/v1/profiles", R"({"name":"desk"})", 200,
+        json::parse(R"({"holds":0,"presets":0,"profiles":1})"));
+  // Refused: nothing stored, nothing said (the next event is the next change's).
+  EXPECT_EQ(postTo(client, "/api/v1/profiles", R"({"name":"../x"})").status, 400);
+  EXPECT_EQ(postTo(client, "/api/v1/holds", R"({"profile":"nope"})").status, 404);
+  saved("/api/v1/holds", R"({"profile":"desk"})", 200,
+        json::parse(R"({"holds":1,"presets":0,"profiles":1})"));
+  saved("/api/v1/presets", R"({"name":"wide"})", 200,
+        json::parse(R"({"holds":1,"presets":1,"profiles":1})"));
+  saved("/api/v1/presets/delete", R"({"name":"wide"})", 200,
+        json::parse(R"({"holds":1,"presets":2,"profiles":1})"));
+  // Deleting a held profile gives up its hold too.
+  saved("/api/v1/profiles/delete", R"({"name":"desk"})", 200,
+        json::parse(R"({"holds":2,"presets":2,"profiles":2})"));
+  for (EventReader& stream : streams) closeEvents(stream);
 }
 
 }  // namespace

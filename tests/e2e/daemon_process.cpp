@@ -249,9 +249,10 @@ void decodeChunks(EventReader& reader) {
 }
 
 // The event of one block of lines; nothing for a comment.
-std::optional<ServerEvent> eventOf(const std::string& block) {
+std::optional<ServerEvent> eventOf(const std::string& block, std::string_view name) {
   std::optional<std::uint64_t> id;
   std::optional<std::string> data;
+  std::string named;
   std::size_t at = 0;
   while (at <= block.size()) {
     const std::size_t end = std::min(block.find('\n', at), block.size());
@@ -259,9 +260,10 @@ std::optional<ServerEvent> eventOf(const std::string& block) {
     at = end + 1;
     if (line.rfind("id: ", 0) == 0) id = std::strtoull(line.c_str() + 4, nullptr, 10);
     if (line.rfind("data: ", 0) == 0) data = data ? *data + "\n" + line.substr(6) : line.substr(6);
+    if (line.rfind("event: ", 0) == 0) named = line.substr(7);
   }
-  if (!id || !data) return std::nullopt;
-  return ServerEvent{*id, *data};
+  if (named != name || !data || (name.empty() && !id)) return std::nullopt;
+  return ServerEvent{id.value_or(0), *data};
 }
 
 }  // namespace
@@ -296,13 +298,14 @@ EventReader openEvents(const ApiServer& server, std::chrono::milliseconds patien
   return reader;
 }
 
-std::optional<ServerEvent> nextEvent(EventReader& reader, Clock::time_point deadline) {
+std::optional<ServerEvent> nextEvent(EventReader& reader, Clock::time_point deadline,
+                                     std::string_view name) {
   for (;;) {
     const std::size_t end = reader.text.find("\n\n");
     if (end != std::string::npos) {
       const std::string block = reader.text.substr(0, end);
       reader.text.erase(0, end + 2);
-      if (auto event = eventOf(block)) return event;
+      if (auto event = eventOf(block, name)) return event;
       continue;
     }
     if (reader.ended || reader.socket < 0) return std::nullopt;

@@ -106,10 +106,12 @@ struct ServerEvent {
 
 // Opens GET /api/v1/events with the token and reads the head of the answer.
 EventReader openEvents(const ApiServer& server, std::chrono::milliseconds patience);
-// The next event (comments skipped); nothing when none came by the deadline
-// or the stream ended.
+// The next event of the name (comments and events of other names skipped;
+// the cameras' states have no name, and an id); nothing when none came by
+// the deadline or the stream ended.
 std::optional<ServerEvent> nextEvent(EventReader& reader,
-                                     std::chrono::steady_clock::time_point deadline);
+                                     std::chrono::steady_clock::time_point deadline,
+                                     std::string_view name = "");
 void closeEvents(EventReader& reader);
 
 }  // namespace camknob::testing
