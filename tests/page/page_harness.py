@@ -163,7 +163,10 @@ def run_sim(program, fixture, *arguments):
 class Browser:
     """Headless Chromium with its console and network logged."""
 
-    def __init__(self, width=1280, height=900):
+    def __init__(self, width=1280, height=900, fake_cameras=0):
+        """`fake_cameras`: how many of Chromium's fake video inputs
+        ("fake_device_0", ...) it offers, granted without asking; none
+        without."""
         from selenium import webdriver
         from selenium.webdriver.chrome.service import Service
 
@@ -184,6 +187,9 @@ class Browser:
             f"--window-size={width},{height}",
         ):
             options.add_argument(argument)
+        if fake_cameras:
+            options.add_argument(f"--use-fake-device-for-media-stream=device-count={fake_cameras}")
+            options.add_argument("--use-fake-ui-for-media-stream")
         if os.geteuid() == 0:
             options.add_argument("--no-sandbox")
         options.set_capability("goog:loggingPrefs", {"browser": "ALL", "performance": "ALL"})

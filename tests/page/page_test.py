@@ -77,8 +77,10 @@ OWN_WIDGETS = [
     (201, SLIDER),
 ]
 
-# The inputs the presets and profiles blocks have besides their lists' buttons.
+# The inputs the picture, presets and profiles blocks have besides their
+# lists' buttons.
 BLOCK_ROLES = {
+    "picture-block": {"picture", "picture-source"},
     "presets": {"preset-name", "preset-save", "preset-recall", "preset-delete"},
     "profiles": {
         "profile-name", "profile-save", "profile-apply", "profile-hold", "profile-release",
@@ -109,6 +111,8 @@ class PageTest(unittest.TestCase):
     copy of FIXTURE."""
 
     FIXTURE = OWN
+    FAKE_CAMERAS = 0  # Chromium's fake video inputs, for the picture
+    INIT_SCRIPT = None  # run in the page before its own scripts
 
     @classmethod
     def setUpClass(cls):
@@ -117,11 +121,13 @@ class PageTest(unittest.TestCase):
         cls.original = cls.fixture.read()
         cls.daemon = Daemon(PROGRAMS["camknobd-sim"], cls.fixture, cls.folder)
         try:
-            cls.browser = Browser()
+            cls.browser = Browser(fake_cameras=cls.FAKE_CAMERAS)
         except Exception:
             cls.daemon.stop()
             raise
         cls.driver = cls.browser.driver
+        if cls.INIT_SCRIPT:
+            cls.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": cls.INIT_SCRIPT})
         cls.open_page()
 
     @classmethod
@@ -218,8 +224,8 @@ class PageTest(unittest.TestCase):
 
     def check_widgets(self, table):
         """Each control's row in list order, with the widgets of its shape, and
-        no input, choice or button anywhere else but in the presets and
-        profiles blocks."""
+        no input, choice or button anywhere else but in the picture, presets
+        and profiles blocks."""
         rows = self.css(".control")
         self.assertEqual(
             [int(row.get_attribute("data-object-id")) for row in rows], [object_id for object_id, _ in table]
@@ -235,7 +241,8 @@ class PageTest(unittest.TestCase):
                 self.assertTrue(row.get_attribute("data-kind"))
         loose = self.driver.execute_script(
             "return [...document.querySelectorAll('input, select, button')]"
-            ".filter((node) => !node.closest('.control, [data-role=presets], [data-role=profiles]'))"
+            ".filter((node) => !node.closest('.control, [data-role=presets], [data-role=profiles], "
+            "[data-role=picture-block]'))"
             ".map((node) => node.outerHTML)"
         )
         self.assertEqual(loose, [])
@@ -671,6 +678,211 @@ class Profiles(PageTest):
         self.click('[data-role="profile-delete"]', self.entry("daylight"))
         wait_until("deleted", lambda: self.held("daylight") is None)
         self.assertEqual(self.daemon.api("GET", "/api/v1/profiles")[1]["profiles"], [])
+
+PICTURE = os.path.join(HERE, "page-picture-system.json")
+FAKE = "PICTURE-FAKE-1"  # named as Chromium's second fake video input
+OTHER = "usb-0000:00:14.0-2-046d:0825-PICTURE-OTHER"  # named as no input
+
+# Counts the page's calls of getUserMedia and enumerateDevices, and keeps
+# every stream the browser gave.
+MEDIA_CALLS = """
+window.mediaCalls = [];
+window.mediaStreams = [];
+if (navigator.mediaDevices) {
+  const media = navigator.mediaDevices;
+  const getUserMedia = media.getUserMedia.bind(media);
+  const enumerateDevices = media.enumerateDevices.bind(media);
+  media.getUserMedia = async (constraints) => {
+    window.mediaCalls.push("getUserMedia");
+    const stream = await getUserMedia(constraints);
+    window.mediaStreams.push(stream);
+    return stream;
+  };
+  media.enumerateDevices = () => {
+    window.mediaCalls.push("enumerateDevices");
+    return enumerateDevices();
+  };
+}
+"""
+
+# Switches a camera's picture on and waits for its first frame: the time it
+# took (ms), the label of the track shown, and how far the video's time moved
+# in the half second after.
+SWITCH_ON_UNTIL_A_FRAME = """
+const [section, done] = arguments;
+const toggle = section.querySelector("[data-role=picture]");
+const video = section.querySelector("video");
+const started = performance.now();
+toggle.click();
+const waitFrame = () => {
+  if (!video.srcObject || video.videoWidth === 0) return setTimeout(waitFrame, 10);
+  video.requestVideoFrameCallback(() => {
+    const first = performance.now() - started;
+    const time = video.currentTime;
+    setTimeout(() => done({
+      ms: first,
+      label: video.srcObject.getVideoTracks()[0].label,
+      width: video.videoWidth,
+      moved: video.currentTime - time,
+    }), 500);
+  });
+};
+waitFrame();
+"""
+
+
+class Picture(PageTest):
+    """The camera's picture, from Chromium's fake video inputs."""
+
+    FIXTURE = PICTURE
+    FAKE_CAMERAS = 2
+    INIT_SCRIPT = MEDIA_CALLS
+
+    def tearDown(self):
+        for toggle in self.css('[data-role="picture"]'):
+            if toggle.is_selected():
+                toggle.click()
+        super().tearDown()
+
+    def script(self, text, *arguments):
+        return self.driver.execute_script(text, *arguments)
+
+    def calls(self):
+        return self.script("return window.mediaCalls")
+
+    def tracks(self, at=None):
+        """The readyState of every track of the streams the browser gave."""
+        return self.script("return window.mediaStreams.flatMap((s) => s.getTracks().map((t) => t.readyState))")
+
+    def shown_track(self, uid):
+        """Keeps the track the section's video shows as window.shownTrack."""
+        return self.script(
+            "const video = arguments[0].querySelector('video');"
+            "window.shownTrack = video.srcObject && video.srcObject.getVideoTracks()[0];"
+            "return window.shownTrack ? window.shownTrack.label : null;",
+            self.section(uid),
+        )
+
+    def message(self, uid):
+        node = self.one('[data-role="picture-message"]', self.section(uid))
+        return node.text if node.is_displayed() else ""
+
+    def switch_on(self, uid):
+        result = self.driver.execute_async_script(SWITCH_ON_UNTIL_A_FRAME, self.section(uid))
+        print(f"\npicture: first frame {result['ms']:.0f} ms after the switch ({result['label']}, "
+              f"{result['width']} px wide)")
+        return result
+
+    def test_nothing_asks_for_a_camera_until_the_switch(self):
+        for section in self.css("section.camera"):
+            toggle = self.one('[data-role="picture"]', section)
+            self.assertFalse(toggle.is_selected())
+            self.assertEqual(self.one("label.switch", self.one('[data-role="picture-block"]', section)).text,
+                             "Show picture")
+            self.assertFalse(self.one("video", section).is_displayed())
+        self.pause(0.5)
+        self.assertEqual(self.calls(), [])
+        self.assertEqual(self.driver.execute_script(UNNAMED_INPUTS), [])
+
+    def test_the_picture_plays_beside_the_controls_and_stops_when_switched_off(self):
+        result = self.switch_on(FAKE)
+        self.assertEqual(result["label"], "fake_device_1")
+        self.assertGreater(result["moved"], 0.1, "the video's time stood still")
+        self.assertEqual(self.calls()[0], "getUserMedia")
+        self.assertIn("enumerateDevices", self.calls())
+        # Whatever was opened on the way to the named input is stopped.
+        self.assertEqual(self.tracks().count("live"), 1, self.tracks())
+        video = self.one("video", self.section(FAKE))
+        for attribute in ("autoplay", "muted", "playsInline"):
+            self.assertTrue(self.script(f"return arguments[0].{attribute}", video), attribute)
+        # On a wide window the picture stands beside the controls.
+        picture, controls = (self.one(s, self.section(FAKE)).rect for s in ("video", ".controls"))
+        self.assertLessEqual(picture["x"] + picture["width"], controls["x"])
+        self.assertLess(abs(picture["y"] - controls["y"]), picture["height"])
+        self.assertEqual(self.message(FAKE), "")
+
+        self.shown_track(FAKE)
+        self.click('[data-role="picture"]', self.section(FAKE))
+        wait_until("the track ended", lambda: self.script("return window.shownTrack.readyState") == "ended", 1.5)
+        self.assertNotIn("live", self.tracks())
+        self.assertFalse(video.is_displayed())
+
+    def test_the_picture_stops_while_the_tab_is_hidden_and_when_the_camera_goes(self):
+        self.switch_on(FAKE)
+        self.shown_track(FAKE)
+        # Another tab of the page's own origin in front: the page is hidden,
+        # and the new tab reads it through its opener.
+        self.allowed_console = [re.compile(r"/favicon\.ico - Failed to load resource")]  # the icon's tab
+        page = self.driver.current_window_handle
+        self.script("window.open('/page/icon.svg')")
+        self.driver.switch_to.window(next(h for h in self.driver.window_handles if h != page))
+        try:
+            hidden = wait_until("the picture stopped in the hidden page", lambda: self.script(
+                "const page = window.opener;"
+                "return page.document.visibilityState === 'hidden' && page.shownTrack.readyState === 'ended'"
+                " && page.document.querySelectorAll('video:not([hidden])').length === 0"), 1.5)
+            self.assertTrue(hidden)
+        finally:
+            self.driver.close()
+            self.driver.switch_to.window(page)
+        # In front again: the picture comes back, from a new track.
+        wait_until("the picture back", lambda: self.script(
+            "const video = arguments[0].querySelector('video');"
+            "return document.visibilityState === 'visible' && video.srcObject !== null"
+            " && video.srcObject.getVideoTracks()[0] !== window.shownTrack && video.videoWidth > 0",
+            self.section(FAKE)), 5)
+        self.shown_track(FAKE)
+        self.assertEqual(self.tracks().count("live"), 1)
+
+        system = self.fixture.read()
+        try:
+            gone = dict(system, devices=[d for d in system["devices"] if d["properties"]["uid "] != FAKE])
+            self.fixture.replace(gone)
+            wait_until("the track ended with the camera",
+                       lambda: self.script("return window.shownTrack.readyState") == "ended", 2.5)
+            self.assertNotIn("live", self.tracks())
+        finally:
+            self.fixture.replace(system)
+            wait_until("the camera back", lambda: self.css(f'section[data-uid="{FAKE}"]'))
+        self.assertFalse(self.one('[data-role="picture"]', self.section(FAKE)).is_selected())
+
+    def test_without_a_matching_input_the_person_picks_one(self):
+        from selenium.webdriver.support.ui import Select
+
+        section = self.section(OTHER)
+        self.click('[data-role="picture"]', section)
+        message = wait_until("the message", lambda: self.message(OTHER))
+        self.assertIn("no video input named Unknown Webcam", message)
+        menu = Select(self.one('[data-role="picture-source"]', section))
+        self.assertEqual([o.text for o in menu.options][1:], ["fake_device_0", "fake_device_1"])
+        self.assertNotIn("live", self.tracks())
+        self.assertFalse(self.one("video", section).is_displayed())
+        menu.select_by_visible_text("fake_device_0")
+        wait_until("the chosen input shown", lambda: self.shown_track(OTHER) == "fake_device_0")
+        self.assertEqual(self.message(OTHER), "")
+
+    def test_a_refusal_or_an_insecure_origin_is_said_not_thrown(self):
+        # Each case makes the browser's media devices fail as it does.
+        cases = [
+            ("insecure origin", "Object.defineProperty(navigator, 'mediaDevices', "
+                                "{value: undefined, configurable: true});", "secure origin"),
+            ("refused", "navigator.mediaDevices.getUserMedia = () => "
+                        "Promise.reject(new DOMException('denied', 'NotAllowedError'));", "not allowed"),
+            ("busy", "navigator.mediaDevices.getUserMedia = () => "
+                     "Promise.reject(new DOMException('busy', 'NotReadableError'));", "in use by another program"),
+        ]
+        section = self.section(FAKE)
+        for name, breaking, words in cases:
+            with self.subTest(case=name):
+                self.open_page()
+                section = self.section(FAKE)
+                self.script(breaking)
+                self.click('[data-role="picture"]', section)
+                message = wait_until("the message", lambda: self.message(FAKE))
+                self.assertIn(words, message)
+                self.assertFalse(self.one("video", section).is_displayed())
+                self.click('[data-role="picture"]', section)
+        self.open_page()
 
 
 def screenshot(path):

@@ -8,6 +8,7 @@ import { element, newId } from "./dom.js";
 import { fixedRow, valueRow } from "./control_rows.js";
 import { aimsOrMoves, panTiltAbsoluteKind, panTiltRelativeKind } from "./kinds.js";
 import { movementRow, positionRow } from "./pan_tilt.js";
+import { pictureBlock } from "./picture.js";
 import { presetsBlock } from "./presets.js";
 import { profilesBlock } from "./profiles.js";
 
@@ -37,19 +38,24 @@ function findControl(document, uid, objectId) {
   return device?.controls.find((each) => each.objectId === objectId);
 }
 
-// A camera's section: its heading, its control rows, presets when it aims or
-// moves, and its profiles.
+// A camera's section: its heading, its picture (when switched on) beside its
+// control rows, presets when it aims or moves, and its profiles.
 function cameraSection(device, profiles) {
   const headingId = newId("camera");
   const rows = new Map(); // objectId -> row
   const controls = element("div", { className: "controls" });
   const facts = element("p", { className: "camera-facts" });
   const heading = element("h2", { id: headingId });
+  let latest = device;
+  const picture = pictureBlock(
+    () => latest,
+    (on) => node.classList.toggle("picture-on", on)
+  );
   const node = element(
     "section",
     { className: "camera", dataset: { uid: device.uid }, attributes: { "aria-labelledby": headingId } },
     element("header", { className: "camera-head" }, heading, facts),
-    controls
+    element("div", { className: "camera-body" }, picture.node, controls)
   );
   let rowsEnd = new AbortController();
   let shape = "";
@@ -96,6 +102,7 @@ function cameraSection(device, profiles) {
   return {
     node,
     show(next) {
+      latest = next;
       const nextShape = cameraShape(next);
       if (nextShape !== shape) {
         shape = nextShape;
@@ -105,6 +112,7 @@ function cameraSection(device, profiles) {
       for (const control of next.controls) rows.get(control.objectId)?.update(control);
     },
     remove() {
+      picture.remove();
       rowsEnd.abort();
       profiles.remove(profileBlock);
       node.remove();
