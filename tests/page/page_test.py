@@ -32,6 +32,7 @@ from page_harness import (  # noqa: E402
     Browser,
     Daemon,
     Fixture,
+    Relay,
     missing_tools,
     position_record,
     run_sim,
@@ -606,6 +607,39 @@ class Live(PageTest):
         self.fixture.replace(system)
         wait_until("cameras back", lambda: len(self.css("section.camera")) == 2)
         self.check_widgets(OWN_WIDGETS)
+
+
+    def test_the_event_stream_comes_back_after_it_was_cut_and_refused(self):
+        # The page through a relay that cuts its connections and then answers
+        # 503 for a while, as a stopping camknobd does: a 503 made the
+        # browser's own retry give up for good; the page tries again by
+        # itself, waiting longer each time.
+        self.allowed_console = [re.compile(r"/api/v1/(events|holds) - Failed to load resource")]
+        relay = Relay(self.daemon.url)
+        try:
+            self.browser.forget_network_log()
+            login = self.daemon.login_page().replace(self.daemon.url, relay.url)
+            self.driver.get(login)
+            state = lambda: self.one("#connection").get_attribute("data-state")
+            wait_until("connected", lambda: state() == "connected", 10)
+            relay.refuse(True)
+            wait_until("reconnecting shown", lambda: state() == "reconnecting", 3)
+            refused = lambda: [r for r in self.browser.requests()
+                               if r["url"] == relay.url + "/api/v1/events" and r["status"] == 503]
+            wait_until("three tries refused", lambda: len(refused()) >= 3, 10)
+            self.assertEqual(state(), "reconnecting")
+            self.assertRegex(self.one("#connection").text, r"Trying again in \d+ s")
+            relay.refuse(False)
+            wait_until("connected again", lambda: state() == "connected", 12)
+            tries = [r["time"] for r in self.browser.requests() if r["url"] == relay.url + "/api/v1/events"]
+            waits = [round(after - before, 2) for before, after in zip(tries, tries[1:])]
+            print(f"\nevent stream: {len(tries)} tries, waits between them {waits} s")
+            self.assertTrue(all(after > before for before, after in zip(waits, waits[1:])), waits)
+            self.sim("set", "--device", PTZ, "--control", "brightness", "--value", "123")
+            self.wait_shown(101, "123", timeout=2)
+        finally:
+            relay.close()
+            self.open_page()
 
 
 class Profiles(PageTest):

@@ -10,6 +10,7 @@ const statusTexts = {
   connecting: "Connecting to camknobd…",
   connected: "Connected to camknobd.",
   reconnecting: "Lost the connection to camknobd. Trying again…",
+  waiting: "Lost the connection to camknobd. Trying again in {seconds} s…",
   "signed-out":
     "This page is no longer signed in to camknobd. Open the login link camknobd printed at " +
     "its start, or ask it for a new one.",
@@ -18,9 +19,12 @@ const statusTexts = {
 function start() {
   const status = document.getElementById("connection");
   const cameras = document.getElementById("cameras");
-  const showStatus = (word) => {
-    status.textContent = statusTexts[word];
+  // The wait before the next try is said once (a countdown would be read
+  // out every second).
+  const showStatus = (word, nextTry) => {
     status.dataset.state = word;
+    const seconds = nextTry === undefined ? 0 : Math.max(1, Math.ceil((nextTry - Date.now()) / 1000));
+    status.textContent = seconds ? statusTexts.waiting.replace("{seconds}", String(seconds)) : statusTexts[word];
   };
   showStatus("connecting");
 
