@@ -395,6 +395,37 @@ class Widgets(PageTest):
                 self.wait_shown(object_id, typed)
                 self.assertEqual(self.error_of(self.row(object_id)), "")
 
+    def test_quick_entries_reach_the_camera_in_order_and_the_last_wins(self):
+        # Entries quicker than the camera answers, as one script: whatever
+        # of them is sent goes in order, one at a time, and the last is
+        # what the camera keeps and the row shows.
+        cases = [
+            (101, '[data-role="value-number"]', ["10", "20", "30", "40"], 40, "brightness"),
+            (103, "select", ["0", "3", "2", "1"], 1, "powerLineFrequency"),
+        ]
+        for object_id, selector, entries, wanted, kind in cases:
+            with self.subTest(control=object_id):
+                self.browser.forget_network_log()
+                self.driver.execute_script(
+                    "const [input, entries] = arguments;"
+                    "for (const entry of entries) {"
+                    "  input.value = entry;"
+                    "  input.dispatchEvent(new Event('change', {bubbles: true}));"
+                    "}",
+                    self.one(selector, self.row(object_id)), entries)
+                self.wait_property(object_id, "fcnv", wanted)
+                self.pause(0.3)  # an older value written late would show now
+                self.assertEqual(self.fixture.properties(object_id)["fcnv"], wanted)
+                wait_until("the last entry shown", lambda: self.one(selector, self.row(object_id))
+                           .get_attribute("value") == str(wanted))
+                sent = [r for r in self.browser.requests()
+                        if r["url"].endswith("/api/v1/commands") and f'"{kind}"' in (r["body"] or "")]
+                values = [json.loads(r["body"])["value"] for r in sent]
+                self.assertEqual(values[-1], wanted)
+                self.assertEqual(values, [int(e) for e in entries if int(e) in values], "out of order")
+                for before, after in zip(sent, sent[1:]):
+                    self.assertGreaterEqual(after["time"], before["end"], "two on their way at once")
+
     def test_keys_and_choices_change_the_camera(self):
         from selenium.webdriver.common.keys import Keys
         from selenium.webdriver.support.ui import Select
@@ -542,6 +573,30 @@ class PanTilt(PageTest):
         self.click('[data-role="zoom-out"]', self.row(112))
         self.click('[data-role="zoom-out"]', self.row(112))
         self.wait_property(108, "fcnv", 185)
+
+    def test_quick_zoom_steps_add_up_after_the_value_typed(self):
+        self.type_into(self.one('[data-role="value-number"]', self.row(108)), "200")
+        self.wait_property(108, "fcnv", 200)
+        self.wait_shown(108, "200")
+        # Clicks quicker than the camera answers: each is a step of 15.
+        cases = [
+            ("three in", "zoomIn.click(); zoomIn.click(); zoomIn.click();", 245),
+            ("a value typed, then two in", "field.value = '300'; field.dispatchEvent(new Event('change'));"
+                                           " zoomIn.click(); zoomIn.click();", 330),
+            ("in, out, out, out", "zoomIn.click(); zoomOut.click(); zoomOut.click(); zoomOut.click();", 300),
+        ]
+        for name, clicks, wanted in cases:
+            with self.subTest(case=name):
+                self.driver.execute_script(
+                    "const [pad, row] = arguments;"
+                    "const zoomIn = pad.querySelector('[data-role=zoom-in]');"
+                    "const zoomOut = pad.querySelector('[data-role=zoom-out]');"
+                    "const field = row.querySelector('[data-role=value-number]');" + clicks,
+                    self.row(112), self.row(108))
+                self.wait_property(108, "fcnv", wanted)
+                self.wait_shown(108, str(wanted))
+                self.pause(0.3)  # a step sent late would show now
+                self.assertEqual(self.fixture.properties(108)["fcnv"], wanted)
 
     def test_a_preset_is_saved_recalled_and_deleted(self):
         presets = self.one('[data-role="presets"]', self.section(PTZ))

@@ -72,6 +72,8 @@ function cameraSection(device, profiles) {
       facts.prepend(element("span", { dataset: { role: "manufacturer" } }, next.manufacturer));
     rows.clear();
     const seenKinds = new Set();
+    const firstOfKind = new Map(); // kind -> the row camknob's commands reach
+    const rowOfKind = (kind) => firstOfKind.get(kind);
     controls.replaceChildren(
       ...next.controls.map((control) => {
         const row = rowOf(control, {
@@ -81,7 +83,9 @@ function cameraSection(device, profiles) {
           signal: rowsEnd.signal,
           send: runCommand,
           readingIn: (document) => findControl(document, next.uid, control.objectId),
+          rowOfKind,
         });
+        if (!seenKinds.has(control.kind)) firstOfKind.set(control.kind, row);
         seenKinds.add(control.kind);
         rows.set(control.objectId, row);
         return row.node;
