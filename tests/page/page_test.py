@@ -200,6 +200,30 @@ class PageTest(unittest.TestCase):
     def click(self, selector, within=None):
         self.one(selector, within).click()
 
+    def delete(self, selector, within, words):
+        """Clicks a delete button twice: the question it asks (which names
+        what goes, `words`) dismissed first, then accepted."""
+        for accept in (False, True):
+            self.click(selector, within)
+            question = wait_until("the question", lambda: self.alert(), 2)
+            self.assertIn(words, question.text)
+            if accept:
+                question.accept()
+            else:
+                question.dismiss()
+                self.pause(0.3)  # a deletion made anyway would be sent by now
+                yield
+
+    def alert(self):
+        from selenium.common.exceptions import NoAlertPresentException
+
+        try:
+            alert = self.driver.switch_to.alert
+            alert.text  # noqa: B018 (raises while none is open)
+            return alert
+        except NoAlertPresentException:
+            return None
+
     def pause(self, seconds):
         time.sleep(seconds)
 
@@ -613,7 +637,9 @@ class PanTilt(PageTest):
         self.wait_property(111, "fcnd", position_record(30, 10))
         self.wait_property(108, "fcnv", 250)
         self.wait_shown(108, "250")
-        self.click('li[data-preset="door"] [data-role="preset-delete"]', presets)
+        for _ in self.delete('li[data-preset="door"] [data-role="preset-delete"]', presets, "door"):
+            self.assertEqual([p["name"] for p in self.daemon.api("GET", "/api/v1/presets")[1]["presets"]], ["door"])
+            self.assertTrue(self.css('li[data-preset="door"]', presets))
         wait_until("the preset gone", lambda: not self.css('li[data-preset="door"]', presets))
         self.assertEqual(self.daemon.api("GET", "/api/v1/presets")[1]["presets"], [])
         # No presets block on a camera that neither aims nor moves.
@@ -736,7 +762,9 @@ class Profiles(PageTest):
         self.type_into(self.one('[data-role="profile-name"]', self.block()), "evening")
         wait_until("the second profile listed", lambda: self.entry("evening"))
         self.assertTrue(self.driver.execute_script("return arguments[0].markedByTest === true;", self.entry("daylight")))
-        self.click('[data-role="profile-delete"]', self.entry("evening"))
+        for _ in self.delete('[data-role="profile-delete"]', self.entry("evening"), "evening"):
+            self.assertIn("evening", [p["name"] for p in self.daemon.api("GET", "/api/v1/profiles")[1]["profiles"]])
+            self.assertIsNotNone(self.entry("evening"))
         wait_until("the second profile deleted", lambda: self.entry("evening") is None)
 
         self.type_into(brightness, "150")
@@ -764,7 +792,8 @@ class Profiles(PageTest):
         self.pause(2.5)  # more than the engine's look at the cameras each second
         self.assertEqual(self.fixture.properties(101)["fcnv"], 190)
 
-        self.click('[data-role="profile-delete"]', self.entry("daylight"))
+        for _ in self.delete('[data-role="profile-delete"]', self.entry("daylight"), "daylight"):
+            self.assertEqual(self.held("daylight"), "false")
         wait_until("deleted", lambda: self.held("daylight") is None)
         self.assertEqual(self.daemon.api("GET", "/api/v1/profiles")[1]["profiles"], [])
 

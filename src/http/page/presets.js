@@ -34,6 +34,7 @@ export function presetsBlock(device) {
         });
         const remove = button("preset-delete", "Delete", ` preset ${preset.name}`, "quiet");
         remove.addEventListener("click", async () => {
+          if (!window.confirm(`Delete the preset ${preset.name}?`)) return;
           if (say(await postJson("/api/v1/presets/delete", body), `Deleted ${preset.name}.`)) await refresh();
         });
         return element(
