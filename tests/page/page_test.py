@@ -622,8 +622,31 @@ class PanTilt(PageTest):
                 self.pause(0.3)  # a step sent late would show now
                 self.assertEqual(self.fixture.properties(108)["fcnv"], wanted)
 
+    def presets_asked(self):
+        return [r["url"] for r in self.browser.requests() if "/api/v1/presets" in r["url"]]
+
+    def test_presets_are_asked_for_when_their_block_is_first_opened(self):
+        self.open_page()
+        presets = self.one('[data-role="presets"]', self.section(PTZ))
+        self.pause(0.5)  # a request made at draw would be seen by now
+        self.assertEqual(self.presets_asked(), [])
+        self.assertIsNone(presets.get_attribute("open"))  # closed at first
+        self.daemon.api("POST", "/api/v1/presets", {"name": "window", "device": PTZ})
+        try:
+            self.click("summary", presets)
+            wait_until("the preset listed", lambda: self.css('li[data-preset="window"]', presets))
+            self.assertEqual(self.presets_asked(), [f"{self.daemon.url}/api/v1/presets?device={PTZ}"])
+            self.click("summary", presets)  # closed and opened again: no new request
+            self.click("summary", presets)
+            self.pause(0.3)
+            self.assertEqual(len(self.presets_asked()), 1)
+        finally:
+            self.daemon.api("POST", "/api/v1/presets/delete", {"name": "window", "device": PTZ})
+
     def test_a_preset_is_saved_recalled_and_deleted(self):
         presets = self.one('[data-role="presets"]', self.section(PTZ))
+        if not presets.get_attribute("open"):
+            self.click("summary", presets)
         self.go_to(30, 10)
         self.type_into(self.one('[data-role="value-number"]', self.row(108)), "250")
         self.wait_property(108, "fcnv", 250)

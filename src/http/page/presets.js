@@ -63,16 +63,23 @@ export function presetsBlock(device) {
     }
   });
 
+  // Closed at first: the presets are asked for when it is first opened, not
+  // for every camera while the page is drawn.
   const node = element(
-    "section",
+    "details",
     { className: "block presets", dataset: { role: "presets" } },
-    element("h3", {}, "Presets"),
+    element("summary", {}, element("h3", {}, "Presets")),
     element("p", { className: "help" }, "A preset keeps where the camera points, with its zoom and focus."),
     form,
     list,
     note,
     error
   );
-  refresh();
+  let asked = false;
+  node.addEventListener("toggle", () => {
+    if (!node.open || asked) return;
+    asked = true;
+    refresh();
+  });
   return { node, refresh };
 }
