@@ -17,6 +17,7 @@ const statusTexts = {
 };
 
 function start() {
+  performance.mark("script-started");
   const status = document.getElementById("connection");
   const cameras = document.getElementById("cameras");
   // The wait before the next try is said once (a countdown would be read
@@ -34,6 +35,7 @@ function start() {
   watchCameras({
     onStatus: showStatus,
     onDocument(list) {
+      if (!drawn) performance.mark("cameras-arrived");
       const arrived = view.show(list);
       if (!drawn) {
         drawn = true;
