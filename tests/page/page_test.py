@@ -928,6 +928,7 @@ class Picture(PageTest):
             self.assertEqual(self.one("label.switch", self.one('[data-role="picture-block"]', section)).text,
                              "Show picture")
             self.assertFalse(self.one("video", section).is_displayed())
+            self.assertFalse(self.one('[data-role="picture-source"]', section).is_displayed())
         self.pause(0.5)
         self.assertEqual(self.calls(), [])
         self.assertEqual(self.driver.execute_script(UNNAMED_INPUTS), [])
@@ -1034,12 +1035,16 @@ class Picture(PageTest):
 
 
 def screenshot(path):
-    """The demo system's page, whole, as a PNG at `path`."""
+    """The demo system's page, whole, as a PNG at `path`: the PTZ camera's
+    picture (Chromium's fake video input, chosen from the list) beside its
+    controls, its presets open."""
     folder = tempfile.mkdtemp(prefix="camknob-page-")
     fixture = Fixture(folder, text_of(DEMO))
     daemon = Daemon(PROGRAMS["camknobd-sim"], fixture, folder)
-    browser = Browser(1280, 900)
+    browser = Browser(1280, 900, fake_cameras=1)
     try:
+        from selenium.webdriver.support.ui import Select
+
         driver = browser.driver
         daemon.api("POST", "/api/v1/commands",
                    {"command": "auto", "device": "SIM-PTZ-0001", "control": "focus", "enabled": False})
@@ -1051,6 +1056,15 @@ def screenshot(path):
         driver.get(daemon.login_page())
         wait_until("the page drawn", lambda: driver.execute_script("return document.body.dataset.ready"), 10)
         wait_until("the profiles listed", lambda: driver.find_elements("css selector", '[data-profile="Daylight"]'))
+        ptz = driver.find_element("css selector", 'section.camera[data-uid="SIM-PTZ-0001"]')
+        driver.execute_script("arguments[0].querySelector('[data-role=presets]').open = true", ptz)
+        wait_until("the presets listed", lambda: driver.find_elements("css selector", '[data-preset="Whiteboard"]'))
+        ptz.find_element("css selector", '[data-role="picture"]').click()
+        menu = wait_until("the video inputs", lambda: [m for m in ptz.find_elements(
+            "css selector", '[data-role="picture-source"]') if m.is_displayed()])[0]
+        Select(menu).select_by_visible_text("fake_device_0")
+        wait_until("the picture", lambda: driver.execute_script(
+            "return arguments[0].querySelector('video').videoWidth > 0", ptz), 10)
         # The window's frame takes some of its height: the page gets the rest.
         frame, height = driver.execute_script(
             "return [outerHeight - innerHeight, document.documentElement.scrollHeight]")
