@@ -104,14 +104,15 @@ class Fixture:
 class Daemon:
     """camknobd-sim over the fixture, with its own config and token folders."""
 
-    def __init__(self, program, fixture, folder):
+    def __init__(self, program, fixture, folder, port=0):
+        """`port`: where to listen on 127.0.0.1 (0: any free port)."""
         self.folder = folder
         environment = dict(os.environ)
         environment.pop("XDG_RUNTIME_DIR", None)
         environment["CAMKNOB_SIM_FIXTURE"] = fixture.path
         environment["XDG_CONFIG_HOME"] = os.path.join(folder, "config")
         self.process = subprocess.Popen(
-            [program, "--listen", "127.0.0.1:0", "--token-file", os.path.join(folder, "token")],
+            [program, "--listen", f"127.0.0.1:{port}", "--token-file", os.path.join(folder, "token")],
             env=environment,
             stdout=subprocess.PIPE,
             stderr=subprocess.PIPE,
