@@ -2,13 +2,16 @@
 # path it is served at and its content type, for control_page.cpp to serve.
 # Run at build time whenever a file of the page changes:
 #
-#   cmake -DPAGE_DIR=DIR -DPAGE_FILES="index.html|app.js|..." -DOUTPUT=FILE -P embed_page.cmake
+#   cmake -DPAGE_DIR=DIR -DPAGE_FILES="index.html|style.css|..."
+#         -DPAGE_MODULES="api.js|...|app.js" -DOUTPUT=FILE -P embed_page.cmake
 #
-# index.html is served at /, every other file at /page/NAME. A file whose
-# extension has no content type below stops the build.
-if(NOT PAGE_DIR OR NOT PAGE_FILES OR NOT OUTPUT)
-  message(FATAL_ERROR "embed_page.cmake needs PAGE_DIR, PAGE_FILES and OUTPUT")
+# index.html is served at /, every other file at /page/NAME, and the modules
+# as one script at /page/page.js (bundle_page.cmake). A file whose extension
+# has no content type below stops the build.
+if(NOT PAGE_DIR OR NOT PAGE_FILES OR NOT PAGE_MODULES OR NOT OUTPUT)
+  message(FATAL_ERROR "embed_page.cmake needs PAGE_DIR, PAGE_FILES, PAGE_MODULES and OUTPUT")
 endif()
+include("${CMAKE_CURRENT_LIST_DIR}/bundle_page.cmake")
 
 set(type_html "text/html; charset=utf-8")
 set(type_js "text/javascript; charset=utf-8")
@@ -16,6 +19,9 @@ set(type_css "text/css; charset=utf-8")
 set(type_svg "image/svg+xml")
 
 string(REPLACE "|" ";" files "${PAGE_FILES}")
+string(REPLACE "|" ";" modules "${PAGE_MODULES}")
+page_bundle("${PAGE_DIR}" "${modules}" bundle)
+list(APPEND files page.js)
 set(arrays "")
 set(rows "")
 set(count 0)
@@ -30,7 +36,11 @@ foreach(name IN LISTS files)
   else()
     set(path "/page/${name}")
   endif()
-  file(READ "${PAGE_DIR}/${name}" bytes HEX)
+  if(name STREQUAL "page.js")
+    string(HEX "${bundle}" bytes)
+  else()
+    file(READ "${PAGE_DIR}/${name}" bytes HEX)
+  endif()
   string(LENGTH "${bytes}" digits)
   if(digits EQUAL 0)
     message(FATAL_ERROR "embed_page.cmake: ${name} is empty")

@@ -8,9 +8,11 @@ Nothing here is a test; page_test.py holds them.
 import json
 import os
 import shutil
+import socket
 import struct
 import subprocess
 import tempfile
+import threading
 import time
 import urllib.error
 import urllib.request
@@ -102,14 +104,15 @@ class Fixture:
 class Daemon:
     """camknobd-sim over the fixture, with its own config and token folders."""
 
-    def __init__(self, program, fixture, folder):
+    def __init__(self, program, fixture, folder, port=0):
+        """`port`: where to listen on 127.0.0.1 (0: any free port)."""
         self.folder = folder
         environment = dict(os.environ)
         environment.pop("XDG_RUNTIME_DIR", None)
         environment["CAMKNOB_SIM_FIXTURE"] = fixture.path
         environment["XDG_CONFIG_HOME"] = os.path.join(folder, "config")
         self.process = subprocess.Popen(
-            [program, "--listen", "127.0.0.1:0", "--token-file", os.path.join(folder, "token")],
+            [program, "--listen", f"127.0.0.1:{port}", "--token-file", os.path.join(folder, "token")],
             env=environment,
             stdout=subprocess.PIPE,
             stderr=subprocess.PIPE,
@@ -153,6 +156,76 @@ class Daemon:
         self.process.stderr.close()
 
 
+class Relay:
+    """Passes TCP connections made to [::1] on the daemon's port on to the
+    daemon (camknobd takes that address as one of its own names), or, while
+    refusing, cuts those open and answers each new one 503, as a stopping
+    camknobd does."""
+
+    REFUSAL = (b"HTTP/1.1 503 Service Unavailable\r\nContent-Type: application/json\r\n"
+               b"Content-Length: 46\r\nConnection: close\r\n\r\n"
+               b'{"error":"The server is stopping.","ok":false}')
+
+    def __init__(self, daemon_url):
+        address, port = daemon_url.removeprefix("http://").rsplit(":", 1)
+        self.target = (address, int(port))
+        self.listener = socket.create_server(("::1", int(port)), family=socket.AF_INET6)
+        self.url = f"http://[::1]:{port}"
+        self.refusing = False
+        self.lock = threading.Lock()
+        self.open = set()
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def _accept(self):
+        while True:
+            try:
+                client, _ = self.listener.accept()
+            except OSError:
+                return
+            if self.refusing:
+                client.recv(65536)
+                client.sendall(self.REFUSAL)
+                client.close()
+                continue
+            upstream = socket.create_connection(self.target)
+            with self.lock:
+                self.open.update((client, upstream))
+            for source, sink in ((client, upstream), (upstream, client)):
+                threading.Thread(target=self._pass, args=(source, sink), daemon=True).start()
+
+    def _pass(self, source, sink):
+        try:
+            while True:
+                data = source.recv(65536)
+                if not data:
+                    break
+                sink.sendall(data)
+        except OSError:
+            pass
+        for end in (source, sink):
+            try:
+                end.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+
+    def refuse(self, refusing):
+        """While refusing, every connection open is cut."""
+        self.refusing = refusing
+        if refusing:
+            with self.lock:
+                cut, self.open = self.open, set()
+            for connection in cut:
+                try:
+                    connection.shutdown(socket.SHUT_RDWR)
+                except OSError:
+                    pass
+                connection.close()
+
+    def close(self):
+        self.listener.close()
+        self.refuse(True)
+
+
 def run_sim(program, fixture, *arguments):
     """camknob-sim's answer to a command over the fixture."""
     environment = dict(os.environ, CAMKNOB_SIM_FIXTURE=fixture.path)
@@ -163,7 +236,10 @@ def run_sim(program, fixture, *arguments):
 class Browser:
     """Headless Chromium with its console and network logged."""
 
-    def __init__(self, width=1280, height=900):
+    def __init__(self, width=1280, height=900, fake_cameras=0):
+        """`fake_cameras`: how many of Chromium's fake video inputs
+        ("fake_device_0", ...) it offers, granted without asking; none
+        without."""
         from selenium import webdriver
         from selenium.webdriver.chrome.service import Service
 
@@ -184,6 +260,9 @@ class Browser:
             f"--window-size={width},{height}",
         ):
             options.add_argument(argument)
+        if fake_cameras:
+            options.add_argument(f"--use-fake-device-for-media-stream=device-count={fake_cameras}")
+            options.add_argument("--use-fake-ui-for-media-stream")
         if os.geteuid() == 0:
             options.add_argument("--no-sandbox")
         options.set_capability("goog:loggingPrefs", {"browser": "ALL", "performance": "ALL"})
@@ -208,8 +287,9 @@ class Browser:
 
     def requests(self):
         """Every request sent so far: {id, time (s), method, url, body, document,
-        end}, `document` the URL of the page that made it and `end` the time
-        its answer was in (None while it is not)."""
+        end, status}, `document` the URL of the page that made it, `end` the
+        time its answer was in (None while it is not) and `status` its HTTP
+        status (None before it or without one)."""
         made = {}
         for method, params in self.take_network_log():
             if method == "Network.requestWillBeSent":
@@ -222,7 +302,11 @@ class Browser:
                     "body": request.get("postData"),
                     "document": params.get("documentURL", ""),
                     "end": None,
+                    "status": None,
                 }
+            elif method == "Network.responseReceived":
+                if params["requestId"] in made:
+                    made[params["requestId"]]["status"] = params["response"]["status"]
             elif method in ("Network.loadingFinished", "Network.loadingFailed"):
                 if params["requestId"] in made:
                     made[params["requestId"]]["end"] = params["timestamp"]

@@ -35,29 +35,57 @@ export const postJson = (path, body) => call("POST", path, body);
 // One of camknob's commands: {"command": "set", "device": UID, ...}.
 export const runCommand = (body) => postJson("/api/v1/commands", body);
 
+// How long the page waits before it connects again to the event stream: a
+// first wait doubling up to the longest, each with a part left to chance (so
+// that pages cut off at once do not come back at once), and the first again
+// after a connection that lasted.
+const retry = { first: 500, longest: 8000, jitter: 0.3, lasted: 10000 };
+
+function retryDelay(failures) {
+  const base = Math.min(retry.longest, retry.first * 2 ** failures);
+  return Math.round(base * (1 - retry.jitter / 2 + retry.jitter * Math.random()));
+}
+
 // Follows the cameras' states (GET /api/v1/events, each event the document
 // GET /api/v1/cameras gives). `onDocument(document)` gets each state;
-// `onStatus(word)` gets "connected", "reconnecting" or "signed-out" (the
-// session is not accepted: a new login link is needed).
+// `onStatus(word, nextTry)` gets "connected", "reconnecting" (with the time,
+// as Date.now() gives it, of the next try, once it is known) or "signed-out"
+// (the session is not accepted: a new login link is needed). A stream that
+// ends or is refused (a 503 of a busy or stopping camknobd) is opened again
+// after a wait, for as long as the session holds.
 export function watchCameras({ onDocument, onStatus }) {
-  const source = new EventSource("/api/v1/events");
-  source.addEventListener("open", () => onStatus("connected"));
-  source.addEventListener("message", (event) => {
-    let document;
-    try {
-      document = JSON.parse(event.data);
-    } catch {
-      return;
-    }
-    onDocument(document);
-  });
-  source.addEventListener("error", async () => {
-    onStatus("reconnecting");
-    const probe = await getJson("/api/v1/holds");
-    if (probe.status === 401) {
+  let failures = 0;
+  let openedAt;
+  const connect = () => {
+    const source = new EventSource("/api/v1/events");
+    source.addEventListener("open", () => {
+      openedAt = performance.now();
+      onStatus("connected");
+    });
+    source.addEventListener("message", (event) => {
+      let document;
+      try {
+        document = JSON.parse(event.data);
+      } catch {
+        return;
+      }
+      onDocument(document);
+    });
+    source.addEventListener("error", async () => {
       source.close();
-      onStatus("signed-out");
-    }
-  });
-  return source;
+      if (openedAt !== undefined && performance.now() - openedAt >= retry.lasted) failures = 0;
+      openedAt = undefined;
+      onStatus("reconnecting");
+      const probe = await getJson("/api/v1/holds");
+      if (probe.status === 401) {
+        onStatus("signed-out");
+        return;
+      }
+      const wait = retryDelay(failures);
+      failures += 1;
+      onStatus("reconnecting", Date.now() + wait);
+      setTimeout(connect, wait);
+    });
+  };
+  connect();
 }

@@ -10,17 +10,22 @@ const statusTexts = {
   connecting: "Connecting to camknobd…",
   connected: "Connected to camknobd.",
   reconnecting: "Lost the connection to camknobd. Trying again…",
+  waiting: "Lost the connection to camknobd. Trying again in {seconds} s…",
   "signed-out":
     "This page is no longer signed in to camknobd. Open the login link camknobd printed at " +
     "its start, or ask it for a new one.",
 };
 
 function start() {
+  performance.mark("script-started");
   const status = document.getElementById("connection");
   const cameras = document.getElementById("cameras");
-  const showStatus = (word) => {
-    status.textContent = statusTexts[word];
+  // The wait before the next try is said once (a countdown would be read
+  // out every second).
+  const showStatus = (word, nextTry) => {
     status.dataset.state = word;
+    const seconds = nextTry === undefined ? 0 : Math.max(1, Math.ceil((nextTry - Date.now()) / 1000));
+    status.textContent = seconds ? statusTexts.waiting.replace("{seconds}", String(seconds)) : statusTexts[word];
   };
   showStatus("connecting");
 
@@ -30,6 +35,7 @@ function start() {
   watchCameras({
     onStatus: showStatus,
     onDocument(list) {
+      if (!drawn) performance.mark("cameras-arrived");
       const arrived = view.show(list);
       if (!drawn) {
         drawn = true;

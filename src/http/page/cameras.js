@@ -8,6 +8,7 @@ import { element, newId } from "./dom.js";
 import { fixedRow, valueRow } from "./control_rows.js";
 import { aimsOrMoves, panTiltAbsoluteKind, panTiltRelativeKind } from "./kinds.js";
 import { movementRow, positionRow } from "./pan_tilt.js";
+import { pictureBlock } from "./picture.js";
 import { presetsBlock } from "./presets.js";
 import { profilesBlock } from "./profiles.js";
 
@@ -37,19 +38,24 @@ function findControl(document, uid, objectId) {
   return device?.controls.find((each) => each.objectId === objectId);
 }
 
-// A camera's section: its heading, its control rows, presets when it aims or
-// moves, and its profiles.
+// A camera's section: its heading, its picture (when switched on) beside its
+// control rows, presets when it aims or moves, and its profiles.
 function cameraSection(device, profiles) {
   const headingId = newId("camera");
   const rows = new Map(); // objectId -> row
   const controls = element("div", { className: "controls" });
   const facts = element("p", { className: "camera-facts" });
   const heading = element("h2", { id: headingId });
+  let latest = device;
+  const picture = pictureBlock(
+    () => latest,
+    (on) => node.classList.toggle("picture-on", on)
+  );
   const node = element(
     "section",
     { className: "camera", dataset: { uid: device.uid }, attributes: { "aria-labelledby": headingId } },
     element("header", { className: "camera-head" }, heading, facts),
-    controls
+    element("div", { className: "camera-body" }, picture.node, controls)
   );
   let rowsEnd = new AbortController();
   let shape = "";
@@ -66,6 +72,8 @@ function cameraSection(device, profiles) {
       facts.prepend(element("span", { dataset: { role: "manufacturer" } }, next.manufacturer));
     rows.clear();
     const seenKinds = new Set();
+    const firstOfKind = new Map(); // kind -> the row camknob's commands reach
+    const rowOfKind = (kind) => firstOfKind.get(kind);
     controls.replaceChildren(
       ...next.controls.map((control) => {
         const row = rowOf(control, {
@@ -75,7 +83,9 @@ function cameraSection(device, profiles) {
           signal: rowsEnd.signal,
           send: runCommand,
           readingIn: (document) => findControl(document, next.uid, control.objectId),
+          rowOfKind,
         });
+        if (!seenKinds.has(control.kind)) firstOfKind.set(control.kind, row);
         seenKinds.add(control.kind);
         rows.set(control.objectId, row);
         return row.node;
@@ -96,6 +106,7 @@ function cameraSection(device, profiles) {
   return {
     node,
     show(next) {
+      latest = next;
       const nextShape = cameraShape(next);
       if (nextShape !== shape) {
         shape = nextShape;
@@ -105,6 +116,7 @@ function cameraSection(device, profiles) {
       for (const control of next.controls) rows.get(control.objectId)?.update(control);
     },
     remove() {
+      picture.remove();
       rowsEnd.abort();
       profiles.remove(profileBlock);
       node.remove();

@@ -93,11 +93,23 @@ export function valueRow(control, context) {
     if (settled) show(false);
   };
 
-  const valueSender = new LatestSender((value) => command({ command: "set", value }), answered);
+  // A change is {value} or {delta}: a step waiting adds to the change
+  // before it.
+  const valueSender = new LatestSender((change) => command({ command: "set", ...change }), answered);
   const pushValue = (value) => {
     if (!Number.isFinite(value)) return;
     lastPushed = value;
-    valueSender.push(value);
+    valueSender.push({ value });
+  };
+  const clamped = (value) =>
+    hasRange(control) ? Math.min(control.maximum, Math.max(control.minimum, value)) : value;
+  const addStep = (waiting, change) => {
+    if ("delta" in waiting) return { delta: waiting.delta + change.delta };
+    return { value: clamped(waiting.value + change.delta) };
+  };
+  const pushStep = (delta) => {
+    lastPushed = undefined;
+    valueSender.push({ delta }, addStep);
   };
 
   const rangeText = hasRange(control) && widget !== "menu"
@@ -280,6 +292,13 @@ export function valueRow(control, context) {
     update(next) {
       reading = next;
       show(false);
+    },
+    // Moves the value by `delta` from where the changes sent before it leave
+    // it (the zoom buttons beside the pad); nothing when it cannot change.
+    step(delta) {
+      if (widget === "text" || reading.automatic === true) return false;
+      pushStep(delta);
+      return true;
     },
   };
 }

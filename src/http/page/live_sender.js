@@ -1,7 +1,9 @@
 // Sends changes of one thing (a control's value, a camera's movement) so
 // that at most one is on its way at a time: a change made meanwhile waits,
 // and only the latest of those goes next. So a slider dragged fast sends as
-// often as the camera answers, and its last position is always sent.
+// often as the camera answers, and its last position is always sent. A
+// change that adds to the one waiting (a step of a zoom button) is merged
+// into it instead, so that quick steps add up.
 
 export class LatestSender {
   // `send(change)` returns a promise of the answer; `answered(answer,
@@ -19,8 +21,10 @@ export class LatestSender {
     return this.inFlight || this.hasWaiting;
   }
 
-  push(change) {
-    this.waiting = change;
+  // `merge(waiting, change)`, when given, makes the change to send of the
+  // one waiting and this one.
+  push(change, merge = undefined) {
+    this.waiting = this.hasWaiting && merge ? merge(this.waiting, change) : change;
     this.hasWaiting = true;
     if (!this.inFlight) this.next();
   }

@@ -162,12 +162,16 @@ function zoomButtons(zoom, context, frame) {
   const step = whole
     ? Math.max(1, Math.round((zoom.maximum - zoom.minimum) / 20))
     : (zoom.maximum - zoom.minimum) / 20;
+  // The zoom's own row sends the steps, after (and added to) the changes of
+  // its slider and field, so that they reach the camera in order.
   const sender = new LatestSender(context.send, answeredInto(frame));
+  const addStep = (waiting, change) => ({ ...change, delta: waiting.delta + change.delta });
   const zoomButton = (role, glyph, words, sign) => {
     const made = button(role, glyph, ` ${words}`, "zoom");
-    made.addEventListener("click", () =>
-      sender.push({ command: "set", device: context.uid, control: "zoom", delta: sign * step })
-    );
+    made.addEventListener("click", () => {
+      if (context.rowOfKind?.("zoom")?.step(sign * step)) return;
+      sender.push({ command: "set", device: context.uid, control: "zoom", delta: sign * step }, addStep);
+    });
     return made;
   };
   return [zoomButton("zoom-in", "+", "Zoom in", 1), zoomButton("zoom-out", "−", "Zoom out", -1)];

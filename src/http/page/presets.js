@@ -34,6 +34,7 @@ export function presetsBlock(device) {
         });
         const remove = button("preset-delete", "Delete", ` preset ${preset.name}`, "quiet");
         remove.addEventListener("click", async () => {
+          if (!window.confirm(`Delete the preset ${preset.name}?`)) return;
           if (say(await postJson("/api/v1/presets/delete", body), `Deleted ${preset.name}.`)) await refresh();
         });
         return element(
@@ -62,16 +63,23 @@ export function presetsBlock(device) {
     }
   });
 
+  // Closed at first: the presets are asked for when it is first opened, not
+  // for every camera while the page is drawn.
   const node = element(
-    "section",
+    "details",
     { className: "block presets", dataset: { role: "presets" } },
-    element("h3", {}, "Presets"),
+    element("summary", {}, element("h3", {}, "Presets")),
     element("p", { className: "help" }, "A preset keeps where the camera points, with its zoom and focus."),
     form,
     list,
     note,
     error
   );
-  refresh();
+  let asked = false;
+  node.addEventListener("toggle", () => {
+    if (!node.open || asked) return;
+    asked = true;
+    refresh();
+  });
   return { node, refresh };
 }

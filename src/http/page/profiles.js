@@ -77,9 +77,13 @@ export function profilesBlock(device, store) {
     );
     const actions = element("span", { className: "saved-actions" });
     const name = profile.name;
-    const action = (role, text, path, body, done, className) => {
+    // `question`: what to ask before an action that cannot be undone.
+    const action = (role, text, path, body, done, className, question) => {
       const made = button(role, text, ` ${name}`, className);
-      made.addEventListener("click", () => act(path, body, done));
+      made.addEventListener("click", () => {
+        if (question && !window.confirm(question)) return;
+        act(path, body, done);
+      });
       actions.append(made);
     };
     if (!profile.error) {
@@ -91,7 +95,8 @@ export function profilesBlock(device, store) {
         action("profile-hold", "Hold", "/api/v1/holds", { profile: name, device: uid },
           `Holding ${name}: camknobd keeps the camera at it.`);
     }
-    action("profile-delete", "Delete", "/api/v1/profiles/delete", { name }, `Deleted ${name}.`, "quiet");
+    action("profile-delete", "Delete", "/api/v1/profiles/delete", { name }, `Deleted ${name}.`, "quiet",
+      `Delete the profile ${name}? It is gone for every camera.`);
     item.append(actions);
     return item;
   }
