@@ -75,6 +75,9 @@ std::vector<CommandCase> commandCases() {
   return {
       {"dm.set", commandBody({{"command", "set"}, {"control", "brightness"}, {"value", -20}}),
        "brightness", "value", -20, "SET_CUR unit=2 selector=0x02 len=2 data=ec ff\n"},
+      // Back to the camera's own default, 0.
+      {"dm.reset", commandBody({{"command", "reset"}, {"control", "brightness"}}), "brightness",
+       "value", 0, "SET_CUR unit=2 selector=0x02 len=2 data=00 00\n"},
       // Pan 1 at the default speed is 5; tilt -0.5 is 3 down, which the
       // driver limits to its minimum of -1.
       {"dm.move",
@@ -156,6 +159,9 @@ std::vector<Step> camknobdSteps(const GuestPrograms& programs) {
       {"dm.start", {client, "start", "/bin/camknobd"}, {configVariable}},
       {"dm.list",
        {"sh", "-c", clientRequest(requestText("GET", "/api/v1/cameras")) + " && camknob list"}},
+      // The details, and what the camera was asked for them: nothing more
+      // than describing it asked (an empty log).
+      requestWithLog("dm.details", requestText("GET", "/api/v1/details")),
   };
   for (const CommandCase& command : commandCases())
     steps.push_back(
@@ -290,6 +296,51 @@ TEST(CamknobdInVm, ListsTheCamerasAsCamknobDoesAtTheSameMoment) {
   EXPECT_EQ(answer["body"], listed.answers[1]);
   EXPECT_EQ(answer["body"]["devices"].size(), 2u) << answer.dump();
   EXPECT_EQ(cameraIn(answer["body"])["uid"], cameraUid);
+}
+
+// The drivers' steps, defaults, units and menu item names, as uvcvideo and
+// vivid describe their controls, in the list's order; read without asking
+// the camera anything.
+TEST(CamknobdInVm, DetailsGiveTheDriversStepsDefaultsAndMenuNames) {
+  if (!haveCamknobd()) GTEST_SKIP() << "camknobd is not built here";
+  StepLines ran = stepLines("dm.details", 1);
+  const json answer = ran.answers[0];
+  EXPECT_EQ(answer["status"], 200) << answer.dump();
+  EXPECT_EQ(ran.rest, "") << "the details asked the camera";
+  const json listed = stepLines("dm.list", 1).answers[0]["body"];
+  const json details = answer["body"];
+  ASSERT_EQ(details.value("devices", json::array()).size(), listed["devices"].size());
+  for (std::size_t d = 0; d < listed["devices"].size(); ++d) {
+    const json& controls = listed["devices"][d]["controls"];
+    ASSERT_EQ(details["devices"][d]["controls"].size(), controls.size());
+    for (std::size_t c = 0; c < controls.size(); ++c)
+      EXPECT_EQ(details["devices"][d]["controls"][c]["kind"], controls[c]["kind"]);
+  }
+  const json camera = testing::entryWhere(details, "devices", "uid", cameraUid);
+  const auto of = [&](const std::string& kind) { return controlOf(camera, kind); };
+  EXPECT_EQ(of("brightness").value("step", json()), 1);
+  EXPECT_EQ(of("brightness").value("default", json()), 0);
+  EXPECT_EQ(of("contrast").value("default", json()), 50);
+  EXPECT_EQ(of("focus").value("step", json()), 5);
+  EXPECT_EQ(of("focus").value("automaticDefault", json()), true);
+  // 250 in 100 µs: 0.025 s, in the absolute scale of the value, with its unit.
+  EXPECT_NEAR(of("exposure").value("default", 0.0), 0.025, 1e-7) << of("exposure").dump();
+  EXPECT_EQ(of("exposure").value("unit", json()), "seconds");
+  EXPECT_EQ(of("powerLineFrequency")["menu"],
+            json::parse(R"([{"name":"Disabled","value":0},{"name":"50 Hz","value":1},
+                            {"name":"60 Hz","value":2}])"))
+      << of("powerLineFrequency").dump();
+  // Every menu of either driver names each item, by text or number.
+  int menus = 0;
+  for (const json& device : details["devices"])
+    for (const json& control : device["controls"])
+      if (control.contains("menu")) {
+        ++menus;
+        for (const json& item : control["menu"])
+          EXPECT_TRUE(item["name"].is_number_integer() || !item["name"].get<std::string>().empty())
+              << control.dump();
+      }
+  EXPECT_GE(menus, 2) << details.dump();
 }
 
 TEST(CamknobdInVm, CommandsReachTheCameraAndTheAnswerShowsWhatItReads) {
