@@ -9,34 +9,22 @@ namespace {
 // The one rule behind every fixed-size read: the size must be exactly N before
 // any data is asked for, and the destination starts zero-filled.
 template <typename Value>
-std::optional<Value> readFixed(ObjectId objectId, Selector selector, Value zero) {
-  const auto size = propertySize(objectId, selector, nullptr);
+std::optional<Value> readFixed(ObjectId objectId, Selector selector, Value zero,
+                               const std::uint32_t* qualifier = nullptr) {
+  const std::uint32_t qualifierSize = qualifier ? sizeof(*qualifier) : 0;
+  const auto size = propertySize(objectId, selector, qualifier, qualifierSize);
   if (!size || *size != sizeof(Value)) return std::nullopt;
   Value value = zero;
   std::uint32_t used = 0;
   const PropertyAddress where = address(selector);
-  if (service::getPropertyData(objectId, where, 0, nullptr, sizeof(Value), used, &value) != noErr)
+  if (service::getPropertyData(objectId, where, qualifierSize, qualifier, sizeof(Value), used,
+                               &value) != noErr)
     return std::nullopt;
   return value;
 }
 
-// readFixed with a UInt32 qualifier.
-template <typename Value>
-std::optional<Value> readItemFixed(ObjectId objectId, Selector selector, std::uint32_t item,
-                                   Value zero) {
-  const auto size = propertySize(objectId, selector, &item, sizeof(item));
-  if (!size || *size != sizeof(Value)) return std::nullopt;
-  Value value = zero;
-  std::uint32_t used = 0;
-  const PropertyAddress where = address(selector);
-  if (service::getPropertyData(objectId, where, sizeof(item), &item, sizeof(Value), used, &value) !=
-      noErr)
-    return std::nullopt;
-  return value;
-}
-
-// The text of a string reference read, which is released once, text or not.
-std::optional<std::string> takeString(std::optional<StringRef> reference) {
+// The text of a string reference read, released once, text or not.
+std::optional<std::string> textOf(std::optional<StringRef> reference) {
   if (!reference || *reference == nullptr) return std::nullopt;
   std::optional<std::string> text = service::stringText(*reference);
   service::releaseString(*reference);
@@ -86,17 +74,22 @@ std::optional<AudioValueRange> readRange(ObjectId objectId, Selector selector) {
 }
 
 std::optional<std::string> readString(ObjectId objectId, Selector selector) {
-  return takeString(readFixed<StringRef>(objectId, selector, nullptr));
+  return textOf(readFixed<StringRef>(objectId, selector, nullptr));
 }
 
 std::optional<std::string> readItemString(ObjectId objectId, Selector selector,
                                           std::uint32_t item) {
-  return takeString(readItemFixed<StringRef>(objectId, selector, item, nullptr));
+  return textOf(readFixed<StringRef>(objectId, selector, nullptr, &item));
 }
 
 std::optional<std::int64_t> readItemInt64(ObjectId objectId, Selector selector,
                                           std::uint32_t item) {
-  return readItemFixed<std::int64_t>(objectId, selector, item, 0);
+  const auto bytes = readFixed<std::array<std::uint8_t, 8>>(objectId, selector, {}, &item);
+  if (!bytes) return std::nullopt;
+  std::uint64_t bits = 0;
+  for (std::size_t byte = 0; byte < bytes->size(); ++byte)
+    bits |= std::uint64_t((*bytes)[byte]) << (8 * byte);
+  return static_cast<std::int64_t>(bits);
 }
 
 std::optional<std::vector<std::uint8_t>> readBytes(ObjectId objectId, Selector selector) {

@@ -33,8 +33,9 @@ std::optional<std::string> readString(ObjectId objectId, Selector selector);
 std::vector<ObjectId> readObjectIds(ObjectId objectId, Selector selector,
                                     std::optional<std::uint32_t> qualifierClass);
 
-// Reads of a property answered per item, the item's UInt32 as the qualifier
-// (a menu item's name or number).
+// Reads of one item of a list, the item named by a UInt32 qualifier (a menu's
+// item by its index): its name, or its 64-bit signed number (8 bytes, least
+// significant first).
 std::optional<std::string> readItemString(ObjectId objectId, Selector selector, std::uint32_t item);
 std::optional<std::int64_t> readItemInt64(ObjectId objectId, Selector selector, std::uint32_t item);
 

@@ -18,6 +18,7 @@ std::optional<std::string> built(const char* path) {
 GuestPrograms guestPrograms() {
   return GuestPrograms{CAMKNOB_PATH,
                        CAMKNOB_PROFILE_PATH,
+                       CAMKNOB_CAPTURE_PATH,
                        vm::findProgram("v4l2-ctl"),
                        vm::findProgram("strace"),
                        built(CAMKNOBD_PATH),
@@ -31,6 +32,7 @@ vm::Guest vmGuest() {
   guest.virtualCamera = true;
   guest.hostBinaries.push_back(programs.camknob);
   guest.hostBinaries.push_back(programs.camknobProfile);
+  guest.hostBinaries.push_back(programs.captureFixture);
   if (programs.v4l2Ctl) guest.hostBinaries.push_back(*programs.v4l2Ctl);
   if (programs.strace) guest.hostBinaries.push_back(*programs.strace);
   if (programs.camknobd && programs.camknobdCheck) {
@@ -44,6 +46,7 @@ vm::Guest vmGuest() {
   for (vm::Step& step : infrastructureSteps(programs)) guest.steps.push_back(std::move(step));
   for (vm::Step& step : camknobSteps(programs)) guest.steps.push_back(std::move(step));
   for (vm::Step& step : profileSteps(programs)) guest.steps.push_back(std::move(step));
+  for (vm::Step& step : captureSteps(programs)) guest.steps.push_back(std::move(step));
   for (vm::Step& step : camknobdSteps(programs)) guest.steps.push_back(std::move(step));
   return guest;
 }

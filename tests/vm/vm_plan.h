@@ -21,6 +21,7 @@ inline constexpr const char* cameraMetadataNode = "/dev/video2";
 struct GuestPrograms {
   std::string camknob;                 // always
   std::string camknobProfile;          // always
+  std::string captureFixture;          // camknob-capture-fixture, always
   std::optional<std::string> v4l2Ctl;  // when the host has v4l-utils
   std::optional<std::string> strace;   // when the host has strace
   // Where camknobd is built: it and its client, camknobd-check.
@@ -39,6 +40,9 @@ std::vector<vm::Step> camknobSteps(const GuestPrograms& programs);
 
 // Steps of camknob-profile's checks (profile_vm_test.cpp).
 std::vector<vm::Step> profileSteps(const GuestPrograms& programs);
+
+// Steps of camknob-capture-fixture's checks (capture_vm_test.cpp).
+std::vector<vm::Step> captureSteps(const GuestPrograms& programs);
 
 // Steps of camknobd's checks (camknobd_vm_test.cpp). They unplug the camera
 // and plug it back, so they come last.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
 
 #include "json/json_text.h"
 #include "media/v4l2/class_codes.h"
@@ -33,19 +34,25 @@ constexpr std::array<Partnership, 5> partnerships{{
 }};
 
 // Units V4L2 fixes: exposure time in 100 µs steps, white balance in kelvin,
-// pan and tilt in arc-seconds (given in degrees).
-std::optional<double> nativePerUnitOf(std::uint32_t id) {
-  switch (id) {
-    case V4L2_CID_EXPOSURE_ABSOLUTE:
-      return 10000.0;
-    case V4L2_CID_WHITE_BALANCE_TEMPERATURE:
-      return 1.0;
-    case V4L2_CID_PAN_ABSOLUTE:  // on its own; a pair is native data
-    case V4L2_CID_TILT_ABSOLUTE:
-      return 3600.0;
-    default:
-      return std::nullopt;
-  }
+// pan and tilt in arc-seconds (given in degrees). The one place an absolute
+// value's scale and unit are decided.
+struct AbsoluteScale {
+  std::uint32_t id;
+  double nativePerUnit;
+  std::string_view unit;
+};
+
+constexpr std::array<AbsoluteScale, 4> absoluteScales{{
+    {V4L2_CID_EXPOSURE_ABSOLUTE, 10000.0, "seconds"},
+    {V4L2_CID_WHITE_BALANCE_TEMPERATURE, 1.0, "kelvin"},
+    {V4L2_CID_PAN_ABSOLUTE, 3600.0, "degrees"},  // on its own; a pair is native data
+    {V4L2_CID_TILT_ABSOLUTE, 3600.0, "degrees"},
+}};
+
+const AbsoluteScale* absoluteScaleOf(std::uint32_t id) {
+  for (const AbsoluteScale& scale : absoluteScales)
+    if (scale.id == id) return &scale;
+  return nullptr;
 }
 
 bool listable(const ControlDescription& control) {
@@ -111,9 +118,9 @@ Partners partnersOf(const std::vector<const ControlDescription*>& listed) {
 // Pan with tilt as one control, named after both.
 ModelControl pairedControl(ObjectId objectId, std::uint32_t classCode, ControlRole role,
                            const ControlDescription& pan, const ControlDescription& tilt) {
-  return ModelControl{objectId,     classCode,   repairedUtf8(pan.name + " + " + tilt.name),
-                      role,         pan,         tilt,
-                      std::nullopt, std::nullopt};
+  return ModelControl{objectId,     classCode,    repairedUtf8(pan.name + " + " + tilt.name),
+                      role,         pan,          tilt,
+                      std::nullopt, std::nullopt, std::nullopt};
 }
 
 ModelControl valueControl(ObjectId objectId, const ControlDescription& control,
@@ -121,7 +128,8 @@ ModelControl valueControl(ObjectId objectId, const ControlDescription& control,
   std::optional<AutomaticPartner> automatic;
   for (const auto& [valueId, partner] : partners.ofValue)
     if (valueId == control.id) automatic = partner;
-  const bool integer = control.type == V4L2_CTRL_TYPE_INTEGER;
+  const AbsoluteScale* scale =
+      control.type == V4L2_CTRL_TYPE_INTEGER ? absoluteScaleOf(control.id) : nullptr;
   return ModelControl{objectId,
                       classCodeOf(control.id),
                       repairedUtf8(control.name),
@@ -129,7 +137,8 @@ ModelControl valueControl(ObjectId objectId, const ControlDescription& control,
                       control,
                       std::nullopt,
                       automatic,
-                      integer ? nativePerUnitOf(control.id) : std::nullopt};
+                      scale ? std::optional(scale->nativePerUnit) : std::nullopt,
+                      scale ? std::optional(std::string(scale->unit)) : std::nullopt};
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // How a camera's V4L2 controls appear as control objects: which controls are
 // listed, under which class code, which V4L2 controls one object stands for
 // (pan with tilt, a value with its automatic mode) and in what unit an
-// absolute value is given.
+// absolute value is given. What the driver tells of a menu's items is added
+// when the device is described (menu_items.h).
 #pragma once
 
 #include <cstdint>
@@ -39,7 +40,9 @@ struct ModelControl {
   ControlDescription primary;                   // the value, or pan of a pair
   std::optional<ControlDescription> secondary;  // tilt of a pair
   std::optional<AutomaticPartner> automatic;
-  std::optional<double> nativePerUnit;  // absolute value = native / nativePerUnit
+  std::optional<double> nativePerUnit;      // absolute value = native / nativePerUnit
+  std::optional<std::string> absoluteUnit;  // the unit of the absolute value, with nativePerUnit
+  std::vector<MenuItem> menuItems = {};     // a menu's items the driver offers, in index order
 };
 
 // Device object ids are this far apart; a device's controls take the ids

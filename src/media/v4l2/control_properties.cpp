@@ -1,9 +1,11 @@
 #include "media/v4l2/control_properties.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "media/v4l2/device_status.h"
+#include "media/v4l2/menu_properties.h"
 #include "media/v4l2/native_values.h"
 #include "vocabulary/pan_tilt_records.h"
 
@@ -41,6 +43,12 @@ PropertyAnswer failed(int error) {
   return PropertyAnswer{statusOfError(error), 0, {}};
 }
 
+// A step as the signed number the conversions take (no driver's comes near
+// the limit).
+std::int64_t signedStep(std::uint64_t step) {
+  return static_cast<std::int64_t>(std::min<std::uint64_t>(step, INT64_MAX));
+}
+
 }  // namespace
 
 bool deviceHas(const ModelDevice& device, std::uint32_t selector) {
@@ -54,16 +62,19 @@ bool controlHas(const ModelControl& control, std::uint32_t selector) {
   if (selector == s::objectClass || selector == s::name) return true;
   if (control.role != ControlRole::Value)
     return selector == s::nativeData || selector == s::nativeDataRange;
-  return selector == s::nativeValue || selector == s::nativeRange ||
-         ((selector == s::absoluteValue || selector == s::absoluteRange) &&
-          control.nativePerUnit) ||
-         (selector == s::automaticManual && control.automatic);
+  const bool absolute = selector == s::absoluteValue || selector == s::absoluteRange ||
+                        selector == s::absoluteStep || selector == s::absoluteDefault ||
+                        selector == s::absoluteUnitName;
+  return selector == s::nativeValue || selector == s::nativeRange || selector == s::nativeStep ||
+         selector == s::nativeDefault || (absolute && control.nativePerUnit) ||
+         (selector == s::automaticManual && control.automatic) || menuHas(control, selector);
 }
 
 std::uint32_t fixedSize(const ModelControl* control, std::uint32_t selector) {
   namespace s = selectors;
   if (selector == s::nativeRange || selector == s::absoluteRange) return 16;
-  if (selector == s::deviceUid || selector == s::name || selector == s::manufacturer)
+  if (selector == s::deviceUid || selector == s::name || selector == s::manufacturer ||
+      selector == s::absoluteUnitName)
     return sizeof(StringRef);
   if (selector == s::nativeData) return control->role == ControlRole::PanTiltPosition ? 8 : 4;
   if (selector == s::nativeDataRange) return control->role == ControlRole::PanTiltPosition ? 16 : 8;
@@ -84,6 +95,18 @@ PropertyAnswer controlProperty(LiveDevice& device, const ModelControl& control,
     case s::absoluteRange:
       return fixed(AudioValueRange{absoluteFromNative(primary.minimum, *control.nativePerUnit),
                                    absoluteFromNative(primary.maximum, *control.nativePerUnit)});
+    case s::nativeStep:
+      return fixed(static_cast<float>(primary.step));
+    case s::nativeDefault:
+      return fixed(static_cast<float>(primary.defaultValue));
+    case s::absoluteStep:
+      return fixed(
+          static_cast<float>(absoluteFromNative(signedStep(primary.step), *control.nativePerUnit)));
+    case s::absoluteDefault:
+      return fixed(
+          static_cast<float>(absoluteFromNative(primary.defaultValue, *control.nativePerUnit)));
+    case s::absoluteUnitName:
+      return fixed(static_cast<StringRef>(&*control.absoluteUnit));
     case s::nativeValue:
     case s::absoluteValue: {
       const Reading reading = readValue(device, primary);

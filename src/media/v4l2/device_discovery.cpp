@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "json/json_text.h"
+#include "media/v4l2/menu_items.h"
 
 namespace camknob::v4l2 {
 
@@ -39,14 +40,11 @@ std::optional<ModelDevice> openedDevice(const std::string& nodeName, ObjectId ob
   std::string name = repairedUtf8(capabilities->card);
   if (name.empty()) name = repairedUtf8(facts.name.value_or(nodeName));
   std::string identity = deviceUid(capabilities->busInfo, facts, nodeName);
-  return ModelDevice{objectId,
-                     nodeName,
-                     fd,
-                     identity,
-                     identity,
-                     std::move(name),
-                     manufacturerOf(facts),
-                     modelControls(objectId, describeControls(fd))};
+  std::vector<ModelControl> controls = modelControls(objectId, describeControls(fd));
+  describeMenus(fd, controls);
+  return ModelDevice{
+      objectId,           nodeName, fd, identity, identity, std::move(name), manufacturerOf(facts),
+      std::move(controls)};
 }
 
 std::optional<ModelDevice> unopenedDevice(const std::string& nodeName, ObjectId objectId) {

@@ -94,9 +94,9 @@ std::vector<ControlDescription> describeWithQueryCtrl(int fd) {
   query.id = V4L2_CTRL_FLAG_NEXT_CTRL;
   while (controls.size() < maximumControls && deviceIoctl(fd, VIDIOC_QUERYCTRL, &query) == 0) {
     if (!controls.empty() && query.id <= controls.back().id) break;  // a driver going round
-    controls.push_back(ControlDescription{query.id, query.type, fieldText(query.name),
-                                          query.minimum, query.maximum,
-                                          std::uint64_t(std::max(query.step, 0)), query.flags});
+    controls.push_back(ControlDescription{
+        query.id, query.type, fieldText(query.name), query.minimum, query.maximum,
+        std::uint64_t(std::max(query.step, 0)), query.flags, query.default_value});
     const std::uint32_t next = controls.back().id | V4L2_CTRL_FLAG_NEXT_CTRL;
     query = v4l2_queryctrl{};
     query.id = next;
@@ -172,7 +172,8 @@ std::vector<ControlDescription> describeControls(int fd) {
     if (error != 0) break;
     if (!controls.empty() && query.id <= controls.back().id) break;  // a driver going round
     controls.push_back(ControlDescription{query.id, query.type, fieldText(query.name),
-                                          query.minimum, query.maximum, query.step, query.flags});
+                                          query.minimum, query.maximum, query.step, query.flags,
+                                          query.default_value});
     query = v4l2_query_ext_ctrl{};
     query.id = controls.back().id | V4L2_CTRL_FLAG_NEXT_CTRL;
   }
@@ -226,6 +227,16 @@ bool menuOffers(int fd, std::uint32_t id, std::uint32_t index) {
   item.id = id;
   item.index = index;
   return deviceIoctl(fd, VIDIOC_QUERYMENU, &item) == 0;
+}
+
+std::optional<MenuItem> queryMenuItem(int fd, const ControlDescription& control,
+                                      std::uint32_t index) {
+  v4l2_querymenu item{};
+  item.id = control.id;
+  item.index = index;
+  if (deviceIoctl(fd, VIDIOC_QUERYMENU, &item) != 0) return std::nullopt;
+  if (control.type == V4L2_CTRL_TYPE_INTEGER_MENU) return MenuItem{index, {}, item.value};
+  return MenuItem{index, fieldText(item.name), 0};
 }
 
 NodeFacts nodeFacts(const std::string& nodeName) {

@@ -28,6 +28,14 @@ struct ControlDescription {
   std::int64_t maximum;
   std::uint64_t step;
   std::uint32_t flags;
+  std::int64_t defaultValue;
+};
+
+// One item of a menu control, as the driver names it.
+struct MenuItem {
+  std::uint32_t index;
+  std::string name;     // of a menu's item (V4L2_CTRL_TYPE_MENU)
+  std::int64_t number;  // of an integer menu's item (V4L2_CTRL_TYPE_INTEGER_MENU)
 };
 
 // What sysfs says about a node, for nodes that cannot be opened and for USB
@@ -69,6 +77,11 @@ int writeControls(int fd, std::span<const std::uint32_t> ids, std::span<const st
 
 // Whether the menu control offers the item.
 bool menuOffers(int fd, std::uint32_t id, std::uint32_t index);
+
+// The menu control's item at the index; nothing where the driver refuses the
+// index (drivers leave holes in their menus).
+std::optional<MenuItem> queryMenuItem(int fd, const ControlDescription& control,
+                                      std::uint32_t index);
 
 NodeFacts nodeFacts(const std::string& nodeName);
 

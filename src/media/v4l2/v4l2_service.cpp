@@ -15,6 +15,7 @@
 #include "media/v4l2/control_writes.h"
 #include "media/v4l2/device_status.h"
 #include "media/v4l2/machine_look.h"
+#include "media/v4l2/menu_properties.h"
 
 namespace camknob::service {
 
@@ -111,6 +112,16 @@ std::vector<ObjectId> controlIds(const ModelDevice& device) {
   return ids;
 }
 
+// The answer of a device's or control's property of a fixed size (a menu
+// item's with the qualifier that names the item).
+PropertyAnswer fixedAnswer(const Target& target, std::uint32_t selector,
+                           std::uint32_t qualifierSize, const void* qualifier) {
+  if (target.control == nullptr) return deviceProperty(target.device->model, selector);
+  if (isMenuItemSelector(selector))
+    return menuItemProperty(*target.control, selector, qualifierSize, qualifier);
+  return controlProperty(*target.device, *target.control, selector);
+}
+
 }  // namespace
 
 std::uint8_t hasProperty(ObjectId object, const PropertyAddress& address) {
@@ -131,6 +142,13 @@ Status getPropertyDataSize(ObjectId object, const PropertyAddress& address,
     if (!controls) return status::badSize;
     const std::size_t count = *controls ? target->device->model.controls.size() : 0;
     dataSize = static_cast<std::uint32_t>(count * sizeof(ObjectId));
+  } else if (address.mSelector == selectors::menuItems) {
+    dataSize = static_cast<std::uint32_t>(target->control->menuItems.size() * sizeof(ObjectId));
+  } else if (isMenuItemSelector(address.mSelector)) {
+    // Whether the qualifier names an item is known only by looking.
+    const PropertyAnswer answer = fixedAnswer(*target, address.mSelector, qualifierSize, qualifier);
+    if (answer.status != noErr) return answer.status;
+    dataSize = answer.size;
   } else {
     dataSize = fixedSize(target->control, address.mSelector);
   }
@@ -155,9 +173,11 @@ Status getPropertyData(ObjectId object, const PropertyAddress& address, std::uin
     dataUsed = *controls ? copyIds(controlIds(target->device->model), dataSize, data) : 0;
     return noErr;
   }
-  const PropertyAnswer answer =
-      target->control ? controlProperty(*target->device, *target->control, address.mSelector)
-                      : deviceProperty(target->device->model, address.mSelector);
+  if (address.mSelector == selectors::menuItems) {
+    dataUsed = copyIds(menuIndexes(*target->control), dataSize, data);
+    return noErr;
+  }
+  const PropertyAnswer answer = fixedAnswer(*target, address.mSelector, qualifierSize, qualifier);
   if (answer.status != noErr) return answer.status;
   if (dataSize < answer.size || data == nullptr) return status::badSize;
   std::memcpy(data, answer.bytes.data(), answer.size);

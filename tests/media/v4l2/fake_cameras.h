@@ -9,14 +9,17 @@ namespace camknob::v4l2::fake {
 
 inline ControlDescription described(std::uint32_t id, std::uint32_t type, std::string name,
                                     std::int64_t minimum, std::int64_t maximum,
-                                    std::uint64_t step = 1, std::uint32_t flags = 0) {
-  return ControlDescription{id, type, std::move(name), minimum, maximum, step, flags};
+                                    std::uint64_t step = 1, std::uint32_t flags = 0,
+                                    std::int64_t defaultValue = 0) {
+  return ControlDescription{id, type, std::move(name), minimum, maximum, step, flags, defaultValue};
 }
 
+// Starts at its default value.
 inline FakeControl integer(std::uint32_t id, std::string name, std::int64_t minimum,
                            std::int64_t maximum, std::int32_t value, std::uint64_t step = 1) {
-  return FakeControl{described(id, V4L2_CTRL_TYPE_INTEGER, std::move(name), minimum, maximum, step),
-                     value};
+  return FakeControl{
+      described(id, V4L2_CTRL_TYPE_INTEGER, std::move(name), minimum, maximum, step, 0, value),
+      value};
 }
 
 inline FakeControl boolean(std::uint32_t id, std::string name, std::int32_t value) {
@@ -24,8 +27,7 @@ inline FakeControl boolean(std::uint32_t id, std::string name, std::int32_t valu
 }
 
 inline FakeControl menu(std::uint32_t id, std::string name, std::int64_t minimum,
-                        std::int64_t maximum, std::int32_t value,
-                        std::vector<std::uint32_t> items) {
+                        std::int64_t maximum, std::int32_t value, std::vector<MenuItem> items) {
   return FakeControl{described(id, V4L2_CTRL_TYPE_MENU, std::move(name), minimum, maximum), value,
                      0, 0, std::move(items)};
 }
@@ -53,7 +55,8 @@ inline FakeNode ptzCamera(std::string nodeName = "video2", std::string port = "1
       integer(V4L2_CID_WHITE_BALANCE_TEMPERATURE, "White Balance Temperature", 2800, 6500, 4600,
               10),
       menu(V4L2_CID_EXPOSURE_AUTO, "Auto Exposure", 0, 3, V4L2_EXPOSURE_APERTURE_PRIORITY,
-           {V4L2_EXPOSURE_MANUAL, V4L2_EXPOSURE_APERTURE_PRIORITY}),
+           {{V4L2_EXPOSURE_MANUAL, "Manual Mode", 0},
+            {V4L2_EXPOSURE_APERTURE_PRIORITY, "Aperture Priority Mode", 0}}),
       integer(V4L2_CID_EXPOSURE_ABSOLUTE, "Exposure Time, Absolute", 3, 2047, 156),
       integer(V4L2_CID_PAN_ABSOLUTE, "Pan, Absolute", -522000, 522000, 36000, 3600),
       integer(V4L2_CID_TILT_ABSOLUTE, "Tilt, Absolute", -324000, 360000, -7200, 3600),

@@ -1,5 +1,7 @@
 #include "fake_v4l2_io.h"
 
+#include <linux/videodev2.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <utility>
@@ -205,14 +207,27 @@ int writeControls(int fd, std::span<const std::uint32_t> ids,
   return 0;
 }
 
-bool menuOffers(int fd, std::uint32_t id, std::uint32_t index) {
+// As VIDIOC_QUERYMENU: the item, with its name or number as the control's
+// type has it.
+std::optional<MenuItem> queryMenuItem(int fd, const ControlDescription& control,
+                                      std::uint32_t index) {
   ++fake::machine().calls.menuQueries;
   fake::FakeNode* node = nodeOf(fd);
-  const fake::FakeControl* control = node ? controlOn(*node, id) : nullptr;
-  if (control == nullptr) return false;
-  for (const std::uint32_t item : control->menuItems)
-    if (item == index) return true;
-  return false;
+  const fake::FakeControl* found = node ? controlOn(*node, control.id) : nullptr;
+  if (found == nullptr) return std::nullopt;
+  for (const MenuItem& item : found->menuItems) {
+    if (item.index != index) continue;
+    if (found->description.type == V4L2_CTRL_TYPE_INTEGER_MENU)
+      return MenuItem{index, {}, item.number};
+    return MenuItem{index, item.name, 0};
+  }
+  return std::nullopt;
+}
+
+bool menuOffers(int fd, std::uint32_t id, std::uint32_t index) {
+  ControlDescription asked{};
+  asked.id = id;
+  return queryMenuItem(fd, asked, index).has_value();
 }
 
 NodeFacts nodeFacts(const std::string& nodeName) {

@@ -17,9 +17,9 @@ namespace camknob::v4l2::fake {
 struct FakeControl {
   ControlDescription description;
   std::int32_t value = 0;
-  int readError = 0;                          // errno of a read that includes this control
-  int writeError = 0;                         // errno of a write that includes this control
-  std::vector<std::uint32_t> menuItems = {};  // items a menu offers
+  int readError = 0;                     // errno of a read that includes this control
+  int writeError = 0;                    // errno of a write that includes this control
+  std::vector<MenuItem> menuItems = {};  // items a menu offers, by index
 };
 
 struct FakeNode {
@@ -38,9 +38,9 @@ struct Calls {
   int closes = 0;
   int capabilityQueries = 0;
   int descriptions = 0;
-  int batchReads = 0;   // reads of several controls in one call
-  int singleReads = 0;  // reads of one control
-  int menuQueries = 0;
+  int batchReads = 0;      // reads of several controls in one call
+  int singleReads = 0;     // reads of one control
+  int menuQueries = 0;     // menuOffers and queryMenuItem alike
   int captureRecords = 0;  // looks at udev's records
   std::vector<std::vector<std::pair<std::uint32_t, std::int32_t>>> writes;
   std::map<std::string, int> opensOf;         // by node name

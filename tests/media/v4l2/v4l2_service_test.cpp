@@ -134,7 +134,8 @@ TEST(V4l2Service, EachCommandSendsTheDriverWhatItMeans) {
 TEST(V4l2Service, AutomaticExposureFallsBackToFullAutoWithoutAperturePriority) {
   FakeNode camera = fake::ptzCamera();
   fake::useMachine(Machine{{camera}, {}});
-  fake::controlOf(V4L2_CID_EXPOSURE_AUTO)->menuItems = {V4L2_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL};
+  fake::controlOf(V4L2_CID_EXPOSURE_AUTO)->menuItems = {{V4L2_EXPOSURE_AUTO, "Auto Mode", 0},
+                                                        {V4L2_EXPOSURE_MANUAL, "Manual Mode", 0}};
   fake::controlOf(V4L2_CID_EXPOSURE_AUTO)->value = V4L2_EXPOSURE_SHUTTER_PRIORITY;
   // Shutter priority leaves the exposure time to the user.
   EXPECT_EQ(controlOfKind(listDevices()[0], "exposure").automatic, false);
