@@ -67,7 +67,9 @@ bool controlHas(const ModelControl& control, std::uint32_t selector) {
                         selector == s::absoluteUnitName;
   return selector == s::nativeValue || selector == s::nativeRange || selector == s::nativeStep ||
          selector == s::nativeDefault || (absolute && control.nativePerUnit) ||
-         (selector == s::automaticManual && control.automatic) || menuHas(control, selector);
+         ((selector == s::automaticManual || selector == s::automaticDefault) &&
+          control.automatic) ||
+         menuHas(control, selector);
 }
 
 std::uint32_t fixedSize(const ModelControl* control, std::uint32_t selector) {
@@ -114,6 +116,12 @@ PropertyAnswer controlProperty(LiveDevice& device, const ModelControl& control,
       if (selector == s::nativeValue) return fixed(static_cast<float>(reading.value));
       return fixed(static_cast<float>(absoluteFromNative(reading.value, *control.nativePerUnit)));
     }
+    case s::automaticDefault:
+      return fixed(std::uint32_t(
+          isAutomatic(control.automatic->style,
+                      static_cast<std::int32_t>(control.automatic->control.defaultValue))
+              ? 1
+              : 0));
     case s::automaticManual: {
       const Reading reading = readValue(device, control.automatic->control);
       if (reading.error != 0) return failed(reading.error);

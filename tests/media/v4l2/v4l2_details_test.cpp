@@ -106,6 +106,29 @@ TEST(V4l2Details, StepAndDefaultReadInTheNativeAndTheAbsoluteScale) {
   }
 }
 
+// Whether the camera starts automatic, from the default of the control's
+// automatic partner as that partner means it (the exposure menu's manual
+// item is 1).
+TEST(V4l2Details, AutomaticDefaultIsThePartnersDefault) {
+  FakeNode node = cameraWithMenus();
+  const std::vector<std::pair<std::uint32_t, std::int64_t>> partnerDefaults{
+      {V4L2_CID_FOCUS_AUTO, 1},
+      {V4L2_CID_AUTO_WHITE_BALANCE, 0},
+      {V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL},
+  };
+  for (FakeControl& control : node.controls)
+    for (const auto& [id, value] : partnerDefaults)
+      if (control.description.id == id) control.description.defaultValue = value;
+  fake::useMachine(Machine{{node}, {}});
+  const CameraDevice camera = listedCamera();
+  const std::vector<std::pair<std::string_view, std::optional<std::uint32_t>>> cases{
+      {"focus", 1}, {"temperature", 0}, {"exposure", 0}, {"brightness", std::nullopt}};
+  for (const auto& [kind, wanted] : cases) {
+    EXPECT_EQ(readUInt32(objectOf(camera, kind), selectors::automaticDefault), wanted) << kind;
+    EXPECT_FALSE(isSettable(objectOf(camera, kind), selectors::automaticDefault)) << kind;
+  }
+}
+
 TEST(V4l2Details, AbsoluteValuesNameTheirUnit) {
   FakeNode camera = cameraWithMenus();
   // Pan on its own, without tilt, is in degrees too.
