@@ -739,6 +739,49 @@ class PanTilt(PageTest):
                 ActionChains(self.driver).release().perform()
                 self.wait_property(112, "fcnd", [0, 0, 0, 0])
 
+    def test_a_held_move_is_renewed_and_stops_when_the_page_goes(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.keys import Keys
+
+        # Each way of holding a move, and of letting it go after the page is
+        # gone (selenium's own state).
+        holds = [
+            ("pointer", lambda button: ActionChains(self.driver).click_and_hold(button).perform(),
+             lambda: ActionChains(self.driver).release().perform()),
+            ("key", lambda button: (self.driver.execute_script("arguments[0].focus()", button),
+                                    ActionChains(self.driver).key_down(Keys.ARROW_RIGHT).perform()),
+             lambda: ActionChains(self.driver).key_up(Keys.ARROW_RIGHT).perform()),
+        ]
+        moving = [1, 5, 0, 0]  # right at the medium speed
+        for name, hold, let_go in holds:
+            with self.subTest(held_by=name):
+                self.choose_speed("Medium")
+                self.browser.forget_network_log()
+                hold(self.one('[data-role="move-right"]', self.row(112)))
+                try:
+                    self.wait_property(112, "fcnd", moving)
+                    # Held past two of camknobd's one-second leases: moving all along.
+                    until = time.monotonic() + 2.5
+                    while time.monotonic() < until:
+                        self.assertEqual(self.movement(), moving, "stopped while still held")
+                        self.pause(0.05)
+                    moves = [json.loads(r["body"]) for r in self.browser.requests()
+                             if r["url"].endswith("/api/v1/commands") and '"move"' in (r["body"] or "")]
+                    self.assertGreaterEqual(len(moves), 6, "renewed about every 250 ms")
+                    self.assertEqual(
+                        {json.dumps(move, sort_keys=True) for move in moves},
+                        {json.dumps({"command": "move", "device": PTZ, "pan": 1, "tilt": 0, "speed": 0.45,
+                                     "lease": True}, sort_keys=True)})
+                    # The page goes while the move is held: camknobd stops it.
+                    self.driver.execute_script("window.location = 'about:blank'")
+                    gone = time.monotonic()
+                    self.wait_property(112, "fcnd", [0, 0, 0, 0], timeout=1.5)
+                    print(f"\nlease: the camera stopped {1000 * (time.monotonic() - gone):.0f} ms after the page "
+                          f"went (held by {name})")
+                finally:
+                    let_go()
+                    self.open_page()
+
     def go_to(self, pan, tilt):
         from selenium.webdriver.common.keys import Keys
 
@@ -1010,6 +1053,34 @@ class Profiles(PageTest):
             self.assertEqual(self.held("daylight"), "false")
         wait_until("deleted", lambda: self.held("daylight") is None)
         self.assertEqual(self.daemon.api("GET", "/api/v1/profiles")[1]["profiles"], [])
+
+    def test_changes_made_elsewhere_show_without_a_reload(self):
+        # What another page or a script stores, made through the API: the
+        # page's lists follow within a second.
+        presets = self.one('[data-role="presets"]', self.section(PTZ))
+        self.click("summary", presets)
+        wait_until("the presets listed", lambda: self.css('li.empty', presets))
+        preset = lambda: self.css('li[data-preset="corner"]', presets)
+        # (The hold is made though sharpness refuses its value: 422.)
+        cases = [
+            ("profile saved", "/api/v1/profiles", {"name": "elsewhere", "device": PTZ}, 200,
+             lambda: self.held("elsewhere") == "false"),
+            ("profile held", "/api/v1/holds", {"profile": "elsewhere", "device": PTZ}, 422,
+             lambda: self.held("elsewhere") == "true"),
+            ("hold released", "/api/v1/holds/release", {"device": PTZ}, 200,
+             lambda: self.held("elsewhere") == "false"),
+            ("profile deleted", "/api/v1/profiles/delete", {"name": "elsewhere"}, 200,
+             lambda: self.held("elsewhere") is None),
+            ("preset saved", "/api/v1/presets", {"name": "corner", "device": PTZ}, 200, lambda: preset()),
+            ("preset deleted", "/api/v1/presets/delete", {"name": "corner", "device": PTZ}, 200,
+             lambda: not preset()),
+        ]
+        for name, path, body, wanted, shown in cases:
+            with self.subTest(case=name):
+                status, answer = self.daemon.api("POST", path, body)
+                self.assertEqual(status, wanted, answer)
+                wait_until(f"{name} shown", shown, 1.0)
+
 
 PICTURE = os.path.join(HERE, "page-picture-system.json")
 FAKE = "PICTURE-FAKE-1"  # named as Chromium's second fake video input
