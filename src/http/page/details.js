@@ -50,8 +50,5 @@ export function detailStore(onArrived) {
       const { objectId, kind, ...extra } = details;
       return { ...extra, ...control };
     },
-    has(uid) {
-      return byUid.has(uid);
-    },
   };
 }
