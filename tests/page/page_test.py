@@ -62,20 +62,22 @@ FIXED = set()
 POSITION = {"pan", "tilt", "go", "home"}
 PAD = {"move-up", "move-left", "move-right", "move-down", "stop", "speed"}
 ZOOM = {"zoom-in", "zoom-out"}
+RESET = {"reset"}
 
 # What each control of the two systems must get, by objectId, in list order.
+# (A row gets its reset once the controls' details say it has a default.)
 DEMO_WIDGETS = [
-    (41, SLIDER), (42, SLIDER), (43, SLIDER), (44, SLIDER),
-    (45, SLIDER | AUTOMATIC), (46, SLIDER | AUTOMATIC), (47, SLIDER | AUTOMATIC),
-    (48, SLIDER | AUTOMATIC), (49, SLIDER), (50, MENU),
+    (41, SLIDER | RESET), (42, SLIDER | RESET), (43, SLIDER | RESET), (44, SLIDER | RESET),
+    (45, SLIDER | AUTOMATIC | RESET), (46, SLIDER | AUTOMATIC | RESET), (47, SLIDER | AUTOMATIC | RESET),
+    (48, SLIDER | AUTOMATIC | RESET), (49, SLIDER | RESET), (50, MENU | RESET),
     (51, POSITION | ON), (52, PAD | ZOOM | ON),
-    (61, SLIDER), (62, SLIDER), (63, SLIDER), (64, SLIDER),
+    (61, SLIDER | RESET), (62, SLIDER | RESET), (63, SLIDER | RESET), (64, SLIDER | RESET),
 ]
 OWN_WIDGETS = [
-    (101, SLIDER), (102, SLIDER), (103, MENU), (104, MENU), (105, SLIDER | AUTOMATIC),
-    (106, SLIDER), (107, FIXED), (108, SLIDER), (109, SLIDER | AUTOMATIC), (110, NUMBER),
-    (111, POSITION | ON), (112, PAD | ZOOM | ON),
-    (201, SLIDER),
+    (101, SLIDER | RESET), (102, SLIDER | RESET), (103, MENU | RESET), (104, MENU),
+    (105, SLIDER | AUTOMATIC | RESET), (106, SLIDER), (107, FIXED), (108, SLIDER | RESET),
+    (109, SLIDER | AUTOMATIC | RESET), (110, NUMBER), (111, POSITION | ON), (112, PAD | ZOOM | ON),
+    (201, SLIDER), (202, MENU), (203, MENU), (204, SLIDER),
 ]
 
 # The inputs the picture, presets and profiles blocks have besides their
@@ -250,7 +252,9 @@ class PageTest(unittest.TestCase):
     def check_widgets(self, table):
         """Each control's row in list order, with the widgets of its shape, and
         no input, choice or button anywhere else but in the picture, presets
-        and profiles blocks."""
+        and profiles blocks (and a camera's "Reset all")."""
+        wait_until("every row drawn with its details", lambda: [self.roles(row) for row in self.css(".control")]
+                   == [roles for _, roles in table], 5)
         rows = self.css(".control")
         self.assertEqual(
             [int(row.get_attribute("data-object-id")) for row in rows], [object_id for object_id, _ in table]
@@ -267,7 +271,7 @@ class PageTest(unittest.TestCase):
         loose = self.driver.execute_script(
             "return [...document.querySelectorAll('input, select, button')]"
             ".filter((node) => !node.closest('.control, [data-role=presets], [data-role=profiles], "
-            "[data-role=picture-block]'))"
+            "[data-role=picture-block]') && node.dataset.role !== 'reset-all')"
             ".map((node) => node.outerHTML)"
         )
         self.assertEqual(loose, [])
@@ -299,7 +303,7 @@ class DemoSystem(PageTest):
         # Only exposure is given in units (seconds); temperature is native here.
         self.assertEqual(self.one(".unit", self.row(47)).text, "s")
         self.assertEqual(self.css(".unit", self.row(46)), [])
-        self.assertEqual(self.one('[data-role="range"]', self.row(41)).text, "Range 0 to 255")
+        self.assertEqual(self.one('[data-role="range"]', self.row(41)).text, "Range 0 to 255, step 1, default 128")
 
     def test_every_input_is_labelled(self):
         self.assertEqual(self.driver.execute_script(UNNAMED_INPUTS), [])
@@ -394,9 +398,10 @@ class Widgets(PageTest):
         exposure = self.row(105)
         self.assertEqual(self.one('input[type="range"]', exposure).get_attribute("data-scale"), "logarithmic")
         self.assertEqual(self.one(".unit", exposure).text, "s")
-        self.assertEqual(self.one('[data-role="range"]', exposure).text, "Range 0.0001 s to 0.5 s")
+        self.assertEqual(self.one('[data-role="range"]', exposure).text,
+                         "Range 0.0001 s to 0.5 s, default automatic (0.02 s)")
         self.assertEqual(self.one(".unit", self.row(106)).text, "K")
-        self.assertEqual(self.one('[data-role="range"]', self.row(106)).text, "Range 2800 K to 6500 K")
+        self.assertEqual(self.one('[data-role="range"]', self.row(106)).text, "Range 2800 K to 6500 K, step 100 K")
         self.assertIn("Read-only", self.one('[data-role="fixed"]', self.row(107)).text)
         self.assertTrue(self.one('[data-role="fixed"]', self.row(107)).text.startswith("12."))
         self.assertEqual(self.shown_number(110), "1")
@@ -523,6 +528,165 @@ class Widgets(PageTest):
         self.wait_property(105, "fcav", 0.0001)
 
 
+# Holds the page's request for the controls' details, while the tab's
+# sessionStorage has holdDetails, until window.releaseDetails() is called.
+HOLD_DETAILS = """
+window.detailsHeld = new Promise((release) => { window.releaseDetails = release; });
+const pageFetch = window.fetch.bind(window);
+window.fetch = async (resource, options) => {
+  if (sessionStorage.getItem("holdDetails") && String(resource).includes("/api/v1/details")) await window.detailsHeld;
+  return pageFetch(resource, options);
+};
+"""
+
+
+class Details(PageTest):
+    """What the controls' details bring: the driver's menu items, steps,
+    units, defaults and reset."""
+
+    INIT_SCRIPT = HOLD_DETAILS
+
+    def options(self, object_id):
+        return [o.text for o in self.css("option", self.row(object_id))]
+
+    def slider_step(self, object_id):
+        """The step of the control's slider, found and read in one step (a
+        row redrawn between a find and a read would be gone)."""
+        return self.driver.execute_script(
+            "const found = document.querySelector(`.control[data-object-id='${arguments[0]}'] input[type=range]`);"
+            "return found ? found.getAttribute('step') : null;", object_id)
+
+    def sent(self, word):
+        return [json.loads(r["body"]) for r in self.browser.requests()
+                if r["url"].endswith("/api/v1/commands") and f'"{word}"' in (r["body"] or "")]
+
+    def test_menus_show_the_drivers_items_in_their_order(self):
+        from selenium.webdriver.support.ui import Select
+
+        cases = [
+            (103, ["Disabled", "50 Hz", "60 Hz", "Auto"], "Auto", 3),
+            (202, ["400000000", "100000000", "300000000"], "100000000", 0),  # an integer menu, as listed
+            (203, ["0", "1", "2"], "0", 0),  # a menu whose details have no items: its range
+        ]
+        for object_id, labels, choice, stored in cases:
+            with self.subTest(control=object_id):
+                wait_until("the items", lambda: self.options(object_id) == labels)
+                Select(self.one("select", self.row(object_id))).select_by_visible_text(choice)
+                self.wait_property(object_id, "fcnv", stored)
+
+    def test_sliders_and_fields_move_in_the_controls_step(self):
+        from selenium.webdriver.common.keys import Keys
+
+        cases = [(106, "100", None), (204, "0.5", "dB")]
+        for object_id, step, unit in cases:
+            with self.subTest(control=object_id):
+                row = self.row(object_id)
+                wait_until("the step", lambda: self.slider_step(object_id) == step)
+                row = self.row(object_id)
+                slider = self.one('input[type="range"]', row)
+                self.assertEqual(self.one('[data-role="value-number"]', row).get_attribute("step"), step)
+                if unit:
+                    self.assertEqual(self.one(".unit", row).text, unit)
+                before = self.fixture.properties(object_id)["fcav"]
+                slider.send_keys(Keys.ARROW_RIGHT)
+                self.wait_property(object_id, "fcav", float(before + float(step)))
+
+    def test_rows_take_their_details_in_place_but_not_while_dragged(self):
+        self.driver.execute_script("sessionStorage.setItem('holdDetails', '1')")
+        try:
+            self.open_page()
+        finally:
+            self.driver.execute_script("sessionStorage.removeItem('holdDetails')")
+        # Drawn before the details came: the menu's range, no step, no reset.
+        self.assertEqual(self.options(103), ["0", "1", "2", "3"])
+        self.assertEqual(self.css('[data-role="reset"]'), [])
+        self.assertFalse(self.one('[data-role="reset-all"]', self.section(PTZ)).is_displayed())
+        slider = self.one('input[type="range"]', self.row(106))
+        self.assertEqual(slider.get_attribute("step"), "any")
+        section = self.section(PTZ)
+        self.driver.execute_script(
+            "arguments[0].markedByTest = true;"
+            "const box = arguments[1].getBoundingClientRect();"
+            "arguments[1].dispatchEvent(new PointerEvent('pointerdown', {clientX: box.left + 5,"
+            " clientY: box.top + box.height / 2, pointerId: 1, bubbles: true}));", section, slider)
+        self.driver.execute_script("window.releaseDetails()")
+        wait_until("the details taken", lambda: self.driver.execute_script("return document.body.dataset.details"))
+        wait_until("the menu's names", lambda: self.options(103) == ["Disabled", "50 Hz", "60 Hz", "Auto"])
+        self.assertTrue(self.css('[data-role="reset"]', self.row(101)))
+        self.assertTrue(self.one('[data-role="reset-all"]', self.section(PTZ)).is_displayed())
+        # The row being dragged is left as it is until it is let go.
+        self.pause(0.3)
+        self.assertTrue(self.driver.execute_script("return arguments[0].isConnected", slider))
+        self.assertEqual(slider.get_attribute("step"), "any")
+        self.driver.execute_script(
+            "const slider = arguments[0];"
+            "slider.value = '5300';"
+            "slider.dispatchEvent(new Event('input', {bubbles: true}));"
+            "slider.dispatchEvent(new Event('change', {bubbles: true}));"
+            "window.dispatchEvent(new PointerEvent('pointerup', {pointerId: 1, bubbles: true}));", slider)
+        self.wait_property(106, "fcav", 5300)
+        wait_until("the dropped row with its step", lambda: self.slider_step(106) == "100")
+        self.wait_shown(106, "5300")
+        self.assertTrue(self.driver.execute_script("return arguments[0].markedByTest === true", self.section(PTZ)),
+                        "the camera's section was drawn afresh")
+
+    def test_reset_goes_back_to_the_default_through_the_rows_sender(self):
+        self.allowed_console = [REFUSAL_IN_CONSOLE]
+        titles = [(101, "100"), (103, "50 Hz"), (105, "automatic (0.02 s)"), (109, "automatic (0)")]
+        for object_id, words in titles:
+            with self.subTest(control=object_id):
+                reset = wait_until("the reset", lambda: self.css('[data-role="reset"]', self.row(object_id)))[0]
+                self.assertEqual(reset.get_attribute("title"), f"Back to the default: {words}")
+        self.assertEqual(self.css('[data-role="reset"]', self.row(106)), [])  # no default
+        self.type_into(self.one('[data-role="value-number"]', self.row(101)), "42")
+        self.wait_property(101, "fcnv", 42)
+        # A value typed and the reset at once: they go in order, the reset last.
+        self.browser.forget_network_log()
+        self.driver.execute_script(
+            "const row = arguments[0];"
+            "const field = row.querySelector('[data-role=value-number]');"
+            "field.value = '17'; field.dispatchEvent(new Event('change'));"
+            "row.querySelector('[data-role=reset]').click();", self.row(101))
+        self.wait_property(101, "fcnv", 100)
+        self.wait_shown(101, "100")
+        self.pause(0.3)  # the typed value sent late would show now
+        self.assertEqual(self.fixture.properties(101)["fcnv"], 100)
+        self.assertEqual(self.sent("reset"), [{"command": "reset", "device": PTZ, "control": "brightness"}])
+        # The automatic mode comes back on where the camera starts so (which
+        # then sets the value).
+        self.sim("auto", "--device", PTZ, "--control", "exposure", "--enabled", "off")
+        self.sim("set", "--device", PTZ, "--control", "exposure", "--value", "0.3")
+        wait_until("exposure editable", lambda: self.one('[data-role="value-number"]', self.row(105)).is_enabled())
+        self.click('[data-role="reset"]', self.row(105))
+        self.wait_property(105, "fcam", 1)
+        wait_until("automatic shown", lambda: self.one('[data-role="automatic"]', self.row(105)).is_selected())
+        # A refusal shows in the row.
+        self.click('[data-role="reset"]', self.row(102))
+        wait_until("the refusal shown", lambda: self.error_of(self.row(102)))
+        self.assertIn("Failed to set sharpness", self.error_of(self.row(102)))
+        self.assertEqual(self.fixture.properties(102)["fcnv"], 3)
+
+    def test_reset_all_asks_first(self):
+        self.allowed_console = [REFUSAL_IN_CONSOLE]
+        self.sim("set", "--device", PTZ, "--control", "brightness", "--value", "10")
+        self.sim("set", "--device", PTZ, "--control", "zoom", "--value", "300")
+        section = self.section(PTZ)
+        wait_until("reset all shown", lambda: self.one('[data-role="reset-all"]', section).is_displayed())
+        # No default on the other camera: nothing to reset.
+        self.assertFalse(self.one('[data-role="reset-all"]', self.section("PAGE-PLAIN-2")).is_displayed())
+        self.browser.forget_network_log()
+        for _ in self.delete('[data-role="reset-all"]', section, "Page Test PTZ"):
+            self.assertEqual(self.sent("reset"), [])
+            self.assertEqual(self.fixture.properties(101)["fcnv"], 10)
+        self.wait_property(101, "fcnv", 100)
+        self.wait_property(108, "fcnv", 100)
+        self.wait_shown(108, "100")
+        self.assertEqual(self.sent("reset"), [{"command": "reset", "device": PTZ}])
+        # Sharpness refuses every write: the section says so.
+        message = wait_until("the refusal", lambda: self.one('[data-role="reset-all-error"]', section).text)
+        self.assertIn("sharpness", message)
+
+
 class PanTilt(PageTest):
     """The pad, the position fields and presets."""
 
@@ -574,6 +738,49 @@ class PanTilt(PageTest):
                 self.assertEqual(self.movement(), moving, "stopped while still pressed")
                 ActionChains(self.driver).release().perform()
                 self.wait_property(112, "fcnd", [0, 0, 0, 0])
+
+    def test_a_held_move_is_renewed_and_stops_when_the_page_goes(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.keys import Keys
+
+        # Each way of holding a move, and of letting it go after the page is
+        # gone (selenium's own state).
+        holds = [
+            ("pointer", lambda button: ActionChains(self.driver).click_and_hold(button).perform(),
+             lambda: ActionChains(self.driver).release().perform()),
+            ("key", lambda button: (self.driver.execute_script("arguments[0].focus()", button),
+                                    ActionChains(self.driver).key_down(Keys.ARROW_RIGHT).perform()),
+             lambda: ActionChains(self.driver).key_up(Keys.ARROW_RIGHT).perform()),
+        ]
+        moving = [1, 5, 0, 0]  # right at the medium speed
+        for name, hold, let_go in holds:
+            with self.subTest(held_by=name):
+                self.choose_speed("Medium")
+                self.browser.forget_network_log()
+                hold(self.one('[data-role="move-right"]', self.row(112)))
+                try:
+                    self.wait_property(112, "fcnd", moving)
+                    # Held past two of camknobd's one-second leases: moving all along.
+                    until = time.monotonic() + 2.5
+                    while time.monotonic() < until:
+                        self.assertEqual(self.movement(), moving, "stopped while still held")
+                        self.pause(0.05)
+                    moves = [json.loads(r["body"]) for r in self.browser.requests()
+                             if r["url"].endswith("/api/v1/commands") and '"move"' in (r["body"] or "")]
+                    self.assertGreaterEqual(len(moves), 6, "renewed about every 250 ms")
+                    self.assertEqual(
+                        {json.dumps(move, sort_keys=True) for move in moves},
+                        {json.dumps({"command": "move", "device": PTZ, "pan": 1, "tilt": 0, "speed": 0.45,
+                                     "lease": True}, sort_keys=True)})
+                    # The page goes while the move is held: camknobd stops it.
+                    self.driver.execute_script("window.location = 'about:blank'")
+                    gone = time.monotonic()
+                    self.wait_property(112, "fcnd", [0, 0, 0, 0], timeout=1.5)
+                    print(f"\nlease: the camera stopped {1000 * (time.monotonic() - gone):.0f} ms after the page "
+                          f"went (held by {name})")
+                finally:
+                    let_go()
+                    self.open_page()
 
     def go_to(self, pan, tilt):
         from selenium.webdriver.common.keys import Keys
@@ -846,6 +1053,34 @@ class Profiles(PageTest):
             self.assertEqual(self.held("daylight"), "false")
         wait_until("deleted", lambda: self.held("daylight") is None)
         self.assertEqual(self.daemon.api("GET", "/api/v1/profiles")[1]["profiles"], [])
+
+    def test_changes_made_elsewhere_show_without_a_reload(self):
+        # What another page or a script stores, made through the API: the
+        # page's lists follow within a second.
+        presets = self.one('[data-role="presets"]', self.section(PTZ))
+        self.click("summary", presets)
+        wait_until("the presets listed", lambda: self.css('li.empty', presets))
+        preset = lambda: self.css('li[data-preset="corner"]', presets)
+        # (The hold is made though sharpness refuses its value: 422.)
+        cases = [
+            ("profile saved", "/api/v1/profiles", {"name": "elsewhere", "device": PTZ}, 200,
+             lambda: self.held("elsewhere") == "false"),
+            ("profile held", "/api/v1/holds", {"profile": "elsewhere", "device": PTZ}, 422,
+             lambda: self.held("elsewhere") == "true"),
+            ("hold released", "/api/v1/holds/release", {"device": PTZ}, 200,
+             lambda: self.held("elsewhere") == "false"),
+            ("profile deleted", "/api/v1/profiles/delete", {"name": "elsewhere"}, 200,
+             lambda: self.held("elsewhere") is None),
+            ("preset saved", "/api/v1/presets", {"name": "corner", "device": PTZ}, 200, lambda: preset()),
+            ("preset deleted", "/api/v1/presets/delete", {"name": "corner", "device": PTZ}, 200,
+             lambda: not preset()),
+        ]
+        for name, path, body, wanted, shown in cases:
+            with self.subTest(case=name):
+                status, answer = self.daemon.api("POST", path, body)
+                self.assertEqual(status, wanted, answer)
+                wait_until(f"{name} shown", shown, 1.0)
+
 
 PICTURE = os.path.join(HERE, "page-picture-system.json")
 FAKE = "PICTURE-FAKE-1"  # named as Chromium's second fake video input

@@ -48,12 +48,14 @@ function retryDelay(failures) {
 
 // Follows the cameras' states (GET /api/v1/events, each event the document
 // GET /api/v1/cameras gives). `onDocument(document)` gets each state;
+// `onSaved(counts)` how often profiles, holds and presets changed since
+// camknobd started ({profiles, holds, presets}), when any client changed one;
 // `onStatus(word, nextTry)` gets "connected", "reconnecting" (with the time,
 // as Date.now() gives it, of the next try, once it is known) or "signed-out"
 // (the session is not accepted: a new login link is needed). A stream that
 // ends or is refused (a 503 of a busy or stopping camknobd) is opened again
 // after a wait, for as long as the session holds.
-export function watchCameras({ onDocument, onStatus }) {
+export function watchCameras({ onDocument, onSaved, onStatus }) {
   let failures = 0;
   let openedAt;
   const connect = () => {
@@ -70,6 +72,15 @@ export function watchCameras({ onDocument, onStatus }) {
         return;
       }
       onDocument(document);
+    });
+    source.addEventListener("saved", (event) => {
+      let counts;
+      try {
+        counts = JSON.parse(event.data);
+      } catch {
+        return;
+      }
+      onSaved(counts);
     });
     source.addEventListener("error", async () => {
       source.close();

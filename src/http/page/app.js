@@ -4,7 +4,9 @@
 
 import { watchCameras } from "./api.js";
 import { cameraView } from "./cameras.js";
+import { detailStore } from "./details.js";
 import { profileStore } from "./profiles.js";
+import { savedFollower } from "./saved.js";
 
 const statusTexts = {
   connecting: "Connecting to camknobd…",
@@ -30,11 +32,19 @@ function start() {
   showStatus("connecting");
 
   const profiles = profileStore();
-  const view = cameraView(cameras, profiles);
+  let latest;
+  // The details come after the controls are drawn; the rows take them in
+  // place.
+  const details = detailStore(() => {
+    if (latest) view.show(latest);
+    document.body.dataset.details = "true";
+  });
+  const view = cameraView(cameras, profiles, details);
   let drawn = false;
   watchCameras({
     onStatus: showStatus,
     onDocument(list) {
+      latest = list;
       if (!drawn) performance.mark("cameras-arrived");
       const arrived = view.show(list);
       if (!drawn) {
@@ -42,8 +52,10 @@ function start() {
         performance.mark("controls-drawn");
         document.body.dataset.ready = "true";
       }
+      details.follow(list);
       if (arrived) profiles.refresh();
     },
+    onSaved: savedFollower({ profiles: () => profiles.refresh(), presets: () => view.refreshPresets() }),
   });
 }
 

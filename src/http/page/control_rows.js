@@ -5,9 +5,9 @@
 // shows what the camera reports, except while its user is changing it.
 
 import { button, element, hiddenText, newId, showMessage, unitMark } from "./dom.js";
-import { automaticModeOf, isLogarithmic, menuItemsOf, unitOf } from "./kinds.js";
+import { automaticModeOf, isLogarithmic, itemName, menuItemsOf, unitOf } from "./kinds.js";
 import { LatestSender } from "./live_sender.js";
-import { hasRange, numberText, sliderScale, valueText } from "./values.js";
+import { hasRange, numberText, sliderScale, stepOf, valueText } from "./values.js";
 
 // The value widget a control gets. camknob's commands reach the first
 // control of a kind on a camera: a later one is only shown.
@@ -16,6 +16,16 @@ export function valueWidgetOf(control, duplicate = false) {
   if (menuItemsOf(control)) return "menu";
   if (hasRange(control)) return "slider";
   return "number";
+}
+
+// The default a reset goes back to, in words: "50 Hz", "0.0156 s",
+// "automatic (4600)", or nothing without one.
+function defaultTextOf(control, unit) {
+  const value = typeof control.default === "number"
+    ? itemName(control, control.default) ?? valueText(control.default, unit)
+    : undefined;
+  if (control.automaticDefault !== true) return value;
+  return value === undefined ? "automatic" : `automatic (${value})`;
 }
 
 // Why a control's value cannot be changed here, or nothing when it can.
@@ -93,9 +103,12 @@ export function valueRow(control, context) {
     if (settled) show(false);
   };
 
-  // A change is {value} or {delta}: a step waiting adds to the change
-  // before it.
-  const valueSender = new LatestSender((change) => command({ command: "set", ...change }), answered);
+  // A change is {value}, {delta} or {reset: true}: a step waiting adds to
+  // the change before it.
+  const valueSender = new LatestSender(
+    (change) => command(change.reset ? { command: "reset" } : { command: "set", ...change }),
+    answered
+  );
   const pushValue = (value) => {
     if (!Number.isFinite(value)) return;
     lastPushed = value;
@@ -105,6 +118,7 @@ export function valueRow(control, context) {
     hasRange(control) ? Math.min(control.maximum, Math.max(control.minimum, value)) : value;
   const addStep = (waiting, change) => {
     if ("delta" in waiting) return { delta: waiting.delta + change.delta };
+    if (waiting.reset) return typeof control.default === "number" ? { value: clamped(control.default + change.delta) } : change;
     return { value: clamped(waiting.value + change.delta) };
   };
   const pushStep = (delta) => {
@@ -129,7 +143,7 @@ export function valueRow(control, context) {
     slider.setAttribute("aria-labelledby", frame.nameId);
     const number = element("input", {
       type: "number",
-      step: scale.step === 1 ? "1" : "any",
+      step: scale.step === "any" || logarithmic ? String(stepOf(control) ?? "any") : String(scale.step),
       className: "number",
       dataset: { role: "value-number" },
     });
@@ -190,7 +204,7 @@ export function valueRow(control, context) {
   } else if (widget === "number") {
     const number = element("input", {
       type: "number",
-      step: "any",
+      step: String(stepOf(control) ?? "any"),
       className: "number",
       dataset: { role: "value-number" },
     });
@@ -211,14 +225,14 @@ export function valueRow(control, context) {
     frame.body.append(parts.text);
   }
 
-  if (typeof control.default === "number" && widget !== "text") {
-    const reset = button(
-      "reset",
-      "Reset",
-      ` ${control.name || control.kind} to ${valueText(control.default, unit)}`,
-      "quiet"
-    );
-    reset.addEventListener("click", () => pushValue(control.default));
+  const defaultText = defaultTextOf(control, unit);
+  if (defaultText && widget !== "text") {
+    const reset = button("reset", "Reset", ` ${control.name || control.kind} to ${defaultText}`, "quiet");
+    reset.title = `Back to the default: ${defaultText}`;
+    reset.addEventListener("click", () => {
+      lastPushed = undefined;
+      valueSender.push({ reset: true });
+    });
     parts.reset = reset;
   }
 
@@ -242,10 +256,10 @@ export function valueRow(control, context) {
   const facts = [];
   if (rangeText) facts.push(`Range ${rangeText}`);
   if (typeof control.step === "number") facts.push(`step ${valueText(control.step, unit)}`);
-  if (typeof control.default === "number") facts.push(`default ${valueText(control.default, unit)}`);
+  if (defaultText) facts.push(`default ${defaultText}`);
   const factLine = element("p", { className: "facts", dataset: { role: "range" } }, facts.join(", "));
-  if (widget !== "text" && facts.length > 0) frame.body.append(factLine);
-  if (parts.reset) factLine.append(" ", parts.reset);
+  if (widget !== "text" && facts.length > 0)
+    frame.body.append(parts.reset ? element("div", { className: "fact-line" }, factLine, parts.reset) : factLine);
   frame.body.append(reason, frame.error);
 
   // Shows the reading; `force` also over what the user is changing.
@@ -254,7 +268,7 @@ export function valueRow(control, context) {
     const held = reading.automatic === true;
     const why = held ? `Set by ${automaticModeOf(reading)}.` : "";
     showMessage(reason, widget === "text" ? "" : why);
-    for (const input of [parts.slider, parts.number, parts.select, parts.reset])
+    for (const input of [parts.slider, parts.number, parts.select])
       if (input) input.disabled = held;
     if (force || !busy) {
       const value = reading.value;
@@ -292,6 +306,10 @@ export function valueRow(control, context) {
     update(next) {
       reading = next;
       show(false);
+    },
+    // Whether its user is changing it, or a change is on its way.
+    get busy() {
+      return valueSender.busy || dragging || typing || [parts.automatic, parts.on].some((part) => part?.sender.busy);
     },
     // Moves the value by `delta` from where the changes sent before it leave
     // it (the zoom buttons beside the pad); nothing when it cannot change.

@@ -1,70 +1,72 @@
 // What the page knows of control kinds beyond what the cameras' list says:
-// units of values given in absolute units, the names of menu items, which
-// automatic mode sets a value, and which values read best on a logarithmic
-// scale. Menu item names are those V4L2 gives its standard menus; a camera
-// that offers an item beyond them shows it by number.
+// units of values given in absolute units, which kinds are menus or
+// switches, which automatic mode sets a value, and which values read best
+// on a logarithmic scale. A menu's items and their names are the driver's,
+// from the controls' details (details.js).
 
-// The unit of a value whose valueMode is "absolute".
+// Units by the word the details give, and by kind for a value whose
+// valueMode is "absolute" when the details give none.
+const unitsByWord = {
+  seconds: { symbol: "s", word: "seconds" },
+  kelvin: { symbol: "K", word: "kelvin" },
+  degrees: { symbol: "°", word: "degrees" },
+};
 const absoluteUnits = {
-  exposure: { symbol: "s", word: "seconds" },
-  temperature: { symbol: "K", word: "kelvin" },
-  pan: { symbol: "°", word: "degrees" },
-  tilt: { symbol: "°", word: "degrees" },
+  exposure: unitsByWord.seconds,
+  temperature: unitsByWord.kelvin,
+  pan: unitsByWord.degrees,
+  tilt: unitsByWord.degrees,
 };
 
 export function unitOf(control) {
-  return control.valueMode === "absolute" ? absoluteUnits[control.kind] : undefined;
+  if (control.valueMode !== "absolute") return undefined;
+  if (typeof control.unit === "string" && control.unit)
+    return unitsByWord[control.unit] ?? { symbol: control.unit, word: control.unit };
+  return absoluteUnits[control.kind];
 }
 
+// Kinds (or the codes that stand for classes without a kind name) that are
+// menus: before their details come, or without a menu in them, their items
+// are the numbers of their range.
+const menuKinds = new Set([
+  "powerLineFrequency", "xpam", "cofx", "xpmt", "scen", "afrg", "isoa", "wbpr", "flmd", "flss",
+  "jcss", "mdmd", "ornt",
+]);
+
+// Switches: V4L2 booleans, 0 or 1.
 const offOn = ["Off", "On"];
+const switchKinds = new Set([
+  "hflp", "vflp", "awbl", "agan", "ahue", "afcs", "cagc", "ckil", "abrt", "bstp", "amut", "alod",
+  "priv", "dyfr", "stab", "wdrg",
+]);
 
-// Menus by kind (or by the code that stands for a class without a kind
-// name): item names by index.
-const menus = {
-  powerLineFrequency: ["Disabled", "50 Hz", "60 Hz", "Auto"],
-  xpam: ["Auto", "Manual", "Shutter priority", "Aperture priority"],
-  cofx: [
-    "None", "Black and white", "Sepia", "Negative", "Emboss", "Sketch", "Sky blue",
-    "Grass green", "Skin whiten", "Vivid", "Aqua", "Art freeze", "Silhouette",
-    "Solarization", "Antique", "Set Cb/Cr",
-  ],
-  xpmt: ["Average", "Center weighted", "Spot", "Matrix"],
-  scen: [
-    "None", "Backlight", "Beach/snow", "Candle light", "Dusk/dawn", "Fall colors",
-    "Fireworks", "Landscape", "Night", "Party/indoor", "Portrait", "Sports", "Sunset", "Text",
-  ],
-  afrg: ["Auto", "Normal", "Macro", "Infinity"],
-  isoa: ["Manual", "Auto"],
-  wbpr: [
-    "Manual", "Auto", "Incandescent", "Fluorescent", "Fluorescent H", "Horizon", "Daylight",
-    "Flash", "Cloudy", "Shade",
-  ],
-  flmd: ["Off", "Flash", "Torch"],
-  flss: ["Software", "External"],
-  jcss: ["4:4:4", "4:2:2", "4:2:0", "4:1:1", "4:1:0", "Gray"],
-  mdmd: ["Disabled", "Global", "Threshold grid", "Region grid"],
-  ornt: ["Front", "Back", "External"],
-  // Switches: V4L2 booleans, 0 or 1.
-  hflp: offOn, vflp: offOn, awbl: offOn, agan: offOn, ahue: offOn, afcs: offOn,
-  cagc: offOn, ckil: offOn, abrt: offOn, bstp: offOn, amut: offOn, alod: offOn,
-  priv: offOn, dyfr: offOn, stab: offOn, wdrg: offOn,
-};
-
-// The largest menu drawn as a list of choices.
+// The largest range drawn as a list of choices.
 const longestMenu = 64;
 
-// The items of a menu control, [{value, name}], or nothing when the control
-// is not a menu (or its range does not make one).
-export function menuItemsOf(control) {
-  const names = menus[control.kind];
+function itemsOverRange(control, nameOf) {
   const { minimum, maximum } = control;
-  if (!names || control.valueMode !== "native") return undefined;
   if (!Number.isInteger(minimum) || !Number.isInteger(maximum)) return undefined;
   if (minimum < 0 || maximum < minimum || maximum - minimum >= longestMenu) return undefined;
   const items = [];
-  for (let value = minimum; value <= maximum; value += 1)
-    items.push({ value, name: names[value] ?? `Item ${value}` });
+  for (let value = minimum; value <= maximum; value += 1) items.push({ value, name: nameOf(value) });
   return items;
+}
+
+// The items of a menu control, [{value, name}] in the order to show them,
+// or nothing when the control is not a menu (or its range does not make
+// one).
+export function menuItemsOf(control) {
+  if (control.valueMode !== "native") return undefined;
+  if (Array.isArray(control.menu) && control.menu.length > 0)
+    return control.menu.map((item) => ({ value: item.value, name: String(item.name) }));
+  if (menuKinds.has(control.kind)) return itemsOverRange(control, String);
+  if (switchKinds.has(control.kind)) return itemsOverRange(control, (value) => offOn[value] ?? String(value));
+  return undefined;
+}
+
+// The name of a value among a menu's items, or nothing.
+export function itemName(control, value) {
+  return (menuItemsOf(control) ?? []).find((item) => item.value === value)?.name;
 }
 
 // What sets a value while its automatic mode is on.

@@ -177,9 +177,14 @@ function zoomButtons(zoom, context, frame) {
   return [zoomButton("zoom-in", "+", "Zoom in", 1), zoomButton("zoom-out", "−", "Zoom out", -1)];
 }
 
+// How often a held move is asked again: camknobd stops a move with a lease
+// that is not asked again within a second, so a page that goes away (or
+// loses its `stop`) leaves no camera turning.
+const leaseRenewal = 250;
+
 // panTiltRelative: the pad. The camera moves while a direction is held and
 // stops when the last is let go; each change goes as one command, the
-// latest after the one on its way.
+// latest after the one on its way, and a move is renewed while held.
 export function movementRow(control, context) {
   const frame = rowFrame(context.uid, control, "pan-tilt");
   const state = element("p", { className: "movement", dataset: { role: "movement" } });
@@ -199,6 +204,13 @@ export function movementRow(control, context) {
   const sender = new LatestSender(context.send, answeredInto(frame));
   const pressed = new Set(); // "key:move-right", "pointer:move-left", ...
   let moving = false;
+  let renewal;
+  const halt = () => {
+    clearInterval(renewal);
+    renewal = undefined;
+    moving = false;
+  };
+  context.signal.addEventListener("abort", halt);
 
   const steer = () => {
     const axes = { pan: 0, tilt: 0 };
@@ -206,11 +218,14 @@ export function movementRow(control, context) {
       if (pressed.has(`key:${each.role}`) || pressed.has(`pointer:${each.role}`)) axes[each.axis] += each.sign;
     if (axes.pan === 0 && axes.tilt === 0) {
       if (moving) sender.push({ command: "stop", device: context.uid });
-      moving = false;
+      halt();
       return;
     }
     moving = true;
-    sender.push({ command: "move", device: context.uid, ...axes, speed: Number(speed.value) });
+    const move = { command: "move", device: context.uid, ...axes, speed: Number(speed.value), lease: true };
+    sender.push(move);
+    clearInterval(renewal);
+    renewal = setInterval(() => sender.push(move), leaseRenewal);
   };
   const press = (token) => {
     if (pressed.has(token)) return;
@@ -253,7 +268,7 @@ export function movementRow(control, context) {
   const stop = button("stop", "Stop", "", "direction stop");
   stop.addEventListener("click", () => {
     pressed.clear();
-    moving = false;
+    halt();
     sender.push({ command: "stop", device: context.uid });
   });
   pad.append(stop);

@@ -81,5 +81,12 @@ export function presetsBlock(device) {
     asked = true;
     refresh();
   });
-  return { node, refresh };
+  return {
+    node,
+    refresh,
+    // Whether its presets were asked for (its block opened once).
+    get asked() {
+      return asked;
+    },
+  };
 }

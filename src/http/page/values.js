@@ -38,11 +38,29 @@ function roundedToSpan(value, span) {
 
 const logSteps = 1000;
 
+// The control's step, when it has one the page can move in.
+export function stepOf(control) {
+  return Number.isFinite(control.step) && control.step > 0 ? Number(numberText(control.step)) : undefined;
+}
+
+// The value nearest to `value` on the control's grid: its minimum and
+// whole steps from there, within its range.
+export function onGrid(control, value) {
+  const step = stepOf(control);
+  const { minimum, maximum } = control;
+  if (!step || !Number.isFinite(minimum)) return value;
+  let snapped = minimum + Math.round((value - minimum) / step) * step;
+  if (Number.isFinite(maximum) && snapped > maximum) snapped -= step;
+  return Number(Math.max(minimum, snapped).toPrecision(12));
+}
+
 // How a slider stands for a value: its own min, max and step, and the value
-// of each position and back. Whole ranges move in steps of 1 (the step the
-// camera takes, where the list gives none), exposure along a logarithm.
+// of each position and back. A range moves in the control's step; whole
+// ranges without one in steps of 1, exposure along a logarithm (its values
+// then put on the step's grid).
 export function sliderScale(control, logarithmic) {
   const { minimum, maximum } = control;
+  const step = stepOf(control);
   const clampedValue = (value) => Math.min(maximum, Math.max(minimum, value));
   if (logarithmic) {
     const low = Math.log(minimum);
@@ -55,11 +73,19 @@ export function sliderScale(control, logarithmic) {
       fromSlider: (position) => {
         if (position <= 0) return minimum;
         if (position >= logSteps) return maximum;
-        const value = Math.exp(low + (position / logSteps) * span);
-        return clampedValue(Number(value.toPrecision(3)));
+        const value = clampedValue(Number(Math.exp(low + (position / logSteps) * span).toPrecision(3)));
+        return step ? onGrid(control, value) : value;
       },
     };
   }
+  if (step)
+    return {
+      min: minimum,
+      max: maximum,
+      step,
+      toSlider: (value) => clampedValue(value),
+      fromSlider: (position) => onGrid(control, position),
+    };
   if (isWhole(control) && control.valueMode !== "absolute")
     return {
       min: minimum,
