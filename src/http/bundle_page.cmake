@@ -21,6 +21,10 @@ function(page_bundle dir modules out_var)
   foreach(name IN LISTS modules)
     string(REGEX REPLACE "\\.js$" "" module "${name}")
     file(READ "${dir}/${name}" body)
+    # Without its comment lines and indentation, which the browser would
+    # only download and skip (the modules have no text spanning lines).
+    string(REGEX REPLACE "\n[ \t]*//[^\n]*" "" body "\n${body}")
+    string(REGEX REPLACE "\n[ \t]+" "\n" body "${body}")
     # Each import: of a module before this one, of names it exports.
     string(REGEX MATCHALL "import \\{[^}]*\\} from \"[^\"]*\"" imports "${body}")
     foreach(import IN LISTS imports)
