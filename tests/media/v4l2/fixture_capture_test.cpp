@@ -47,12 +47,13 @@ TEST(FixtureCapture, WritesEachControlAsTheDriverDescribesIt) {
                                         {"lmak", "camknob test"}}));
   EXPECT_FALSE(device.contains("settable"));
 
-  // The exposure time, 3 to 2047 in 100 µs steps, at 156 (its default).
+  // The exposure time, 3 to 2047 in 100 µs steps, at 156 (its default),
+  // starting in automatic mode.
   EXPECT_EQ(controlNamed(fixture, "Exposure Time, Absolute"),
             json::parse(R"({"objectId": 65540, "properties": {"clas": "xpsr", "fcam": 1,
               "fcav": 0.0156, "fcnv": 156, "fcar": [0.0003, 0.2047], "fcnr": [3, 2047],
               "lnam": "Exposure Time, Absolute", "fcun": "seconds", "cnst": 1, "cndf": 156,
-              "cast": 0.0001, "cadf": 0.0156}, "settable": ["fcam", "fcav", "fcnv"]})"));
+              "cast": 0.0001, "cadf": 0.0156, "cdam": 1}, "settable": ["fcam", "fcav", "fcnv"]})"));
   EXPECT_EQ(controlNamed(fixture, "Power Line Frequency")["menu"],
             json::parse(R"([{"value": 0, "name": "Disabled"}, {"value": 1, "name": "50 Hz"},
                             {"value": 3, "name": "Auto"}])"));
